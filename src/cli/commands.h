@@ -1,0 +1,7 @@
+#pragma once
+
+namespace tpx::cli {
+class Args;
+// Each subcommand: exit status 0 on success, non-zero with a one-line reason on stderr.
+int runConsole(Args& args);
+}  // namespace tpx::cli

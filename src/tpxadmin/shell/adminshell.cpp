@@ -1,0 +1,178 @@
+#include "tpxadmin/shell/adminshell.h"
+
+#include "common/files.h"
+
+namespace tpx::admin {
+
+namespace {
+// The start value of the model code selects the TPX560 files.
+constexpr const char* kMessageFile = ".\\DATA\\ADM56.ERR";
+constexpr const char* kPhraseFile = ".\\DATA\\CAN56.LCD";
+}  // namespace
+
+AdminShell::AdminShell(EventLoop& loop, DeviceOpener& opener, AdminHost& host,
+                       std::filesystem::path home, std::filesystem::path transcriptPath)
+    : loop_(loop),
+      host_(host),
+      home_(std::move(home)),
+      transcriptPath_(std::move(transcriptPath)),
+      transcript_(loop),
+      link_(std::make_unique<CCommLink>(loop, opener, static_cast<CommLinkHost&>(*this), transcript_, home_)) {
+    link_->setConsumer(kModeTerminal, [this](ByteView chunk) { showChunk(chunk); });
+}
+
+AdminShell::~AdminShell() {
+    link_.reset();
+    if (log_) std::fclose(log_);
+}
+
+void AdminShell::create() {
+    transcript_.open(transcriptPath_);
+    if (auto path = findFile(home_, kMessageFile)) {
+        if (auto data = readFile(*path)) messages_ = parseMessageFile(*data);
+    }
+    if (messages_.overflow) showMessage(5);
+    if (auto path = findFile(home_, kPhraseFile)) {
+        if (auto data = readFile(*path)) phrases_ = parsePhraseFile(*data);
+    }
+    if (phrases_.overflow) showMessage(19);
+}
+
+void AdminShell::firstActivation() {
+    if (activated_) return;
+    activated_ = true;
+    if (!link_->loadSettings() || link_->settings().linkType == kIsdn) return;
+    link_->openSerial();
+    if (link_->settings().linkType == kDirect && link_->serialOpen()) {
+        link_->sendByte(kKeyMon);
+        link_->sendByte(0x0D);
+    }
+    host_.commandsChanged();
+}
+
+void AdminShell::closeLink() {
+    // The ISDN side closes through its own binding; with none running only serial is left.
+    link_->closeSerial();
+}
+
+void AdminShell::shutDown() {
+    if (link_->linkUp()) {
+        link_->setReceiveMode(kModeTerminal);
+        wait(10);
+        for (int i = 0; i < 11; ++i) link_->sendByte(kKeyMon);
+        closeLink();
+    }
+    closeLog();
+    transcript_.close();
+}
+
+void AdminShell::portOpenClose() {
+    bool ok = link_->linkUp() ? (closeLink(), true) : link_->openSerial();
+    if (!ok) showMessage(22);
+    host_.commandsChanged();
+}
+
+void AdminShell::flashUpload() {
+    if (link_->linkUp()) closeLink();
+    const bool isdn = link_->settings().linkType == kIsdn;
+    if (!host_.startProgram(isdn ? "remotelyra" : "locallyra")) host_.showText("Can't Execute");
+    host_.commandsChanged();
+}
+
+SysStatus AdminShell::openLog(const std::filesystem::path& path) {
+    closeLog();
+    log_ = std::fopen(path.c_str(), "wb");
+    if (!log_) {
+        SysStatus st = SysStatus::fromErrno("create " + path.string());
+        logPath_.clear();
+        host_.showFileError(st);
+        host_.commandsChanged();
+        return st;
+    }
+    logPath_ = path;
+    host_.setTitle("TPX Admin - " + path.string());
+    host_.commandsChanged();
+    return {};
+}
+
+void AdminShell::closeLog() {
+    if (!log_) return;
+    std::fflush(log_);
+    std::fclose(log_);
+    log_ = nullptr;
+    logPath_.clear();
+    host_.setTitle("TPX Admin");
+    host_.commandsChanged();
+}
+
+void AdminShell::clearScreen() {
+    terminal_.clear();
+    host_.terminalEdited(TerminalEdit{false, 0, {}});
+}
+
+void AdminShell::applySettings(const LinkSettings& s) {
+    link_->settings() = s;
+    link_->saveSettings();
+}
+
+void AdminShell::settingsDialogClosed() {
+    if (link_->serialOpen() && link_->settings().linkType != kIsdn) link_->closeSerial();
+    host_.commandsChanged();
+}
+
+void AdminShell::typedCharacter(unsigned code) {
+    if (code > 0x7E || !link_->linkUp() || dialogOpen_) return;
+    link_->sendByte(static_cast<std::uint8_t>(code));
+}
+
+void AdminShell::showChunk(ByteView chunk) {
+    int bells = 0;
+    std::string text = TerminalBuffer::filter(chunk, &bells);
+    for (int i = 0; i < bells; ++i) host_.beep();
+    if (!text.empty()) appendText(text);
+}
+
+void AdminShell::appendText(std::string_view text) {
+    std::size_t erase = 0;
+    std::string prepared = TerminalBuffer::prepare(text, &erase);
+    TerminalEdit edit = terminal_.appendPrepared(prepared, erase);
+    host_.terminalEdited(edit);
+    if (log_ && !edit.insert.empty()) {
+        std::fwrite(edit.insert.data(), 1, edit.insert.size(), log_);
+        std::fflush(log_);
+    }
+}
+
+std::string AdminShell::messageText(int n) const {
+    if (n >= 0 && n < static_cast<int>(kMessageCount) && !messages_.text[n].empty())
+        return messages_.text[n];
+    // A missing or short message file must not leave the user with an empty box.
+    return "Message " + std::to_string(n) + "\n";
+}
+
+void AdminShell::showMessage(int n) { host_.showText(messageText(n)); }
+
+void AdminShell::returnToIdle() {
+    setDialogOpen(false);
+    wait(10);
+    host_.setStatusText("Ready");
+    link_->sendByte(kKeyMon);
+    link_->setReceiveMode(kModeTerminal);
+}
+
+void AdminShell::setDialogOpen(bool open) {
+    dialogOpen_ = open;
+    host_.commandsChanged();
+}
+
+ShellState AdminShell::state() const {
+    ShellState s;
+    s.logOpen = log_ != nullptr;
+    s.serialOpen = link_->serialOpen();
+    s.isdnRunning = link_->isdnRunning();
+    s.linkType = link_->settings().linkType;
+    s.dialogOpen = dialogOpen_;
+    return s;
+}
+
+}  // namespace tpx::admin

@@ -1,0 +1,116 @@
+// What TpxAdmin's main frame does, without its window: start-up and leaving, the message and
+// phrase tables, the terminal text and log file, Port Open/Close, the Flash Upload launcher,
+// return to idle and the command enabling state. The Qt main frame (CMainFrame) and the
+// command line are hosts of this class; tests drive it on virtual time.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "common/clock.h"
+#include "tpxadmin/link/commlink.h"
+#include "tpxadmin/shell/commands.h"
+#include "tpxadmin/shell/terminalbuffer.h"
+#include "tpxadmin/shell/textfiles.h"
+
+namespace tpx::admin {
+
+class AdminHost {
+public:
+    virtual ~AdminHost() = default;
+    // A modal box with `text` and OK.
+    virtual void showText(const std::string& text) = 0;
+    // The standard message box for a failed file operation.
+    virtual void showFileError(const SysStatus& error) = 0;
+    virtual void setStatusText(const std::string& text) = 0;
+    virtual void setTitle(const std::string& title) = 0;
+    virtual void beep() = 0;
+    // The terminal view mirrors every edit of the terminal text.
+    virtual void terminalEdited(const TerminalEdit& edit) = 0;
+    // Starts a program of the suite by name ("remotelyra"); false when it cannot be started.
+    virtual bool startProgram(const std::string& name) = 0;
+    // Enabling state or texts of commands may have changed.
+    virtual void commandsChanged() {}
+};
+
+class AdminShell : private CommLinkHost {
+public:
+    // `home`: the program folder (the TPX home); `transcriptPath`: ".\\trace.txt" of the
+    // current folder.
+    AdminShell(EventLoop& loop, DeviceOpener& opener, AdminHost& host, std::filesystem::path home,
+               std::filesystem::path transcriptPath = "trace.txt");
+    ~AdminShell() override;
+
+    // Main frame creation: transcript, message and phrase files of the start model.
+    void create();
+    // First activation: load the link settings and open a Direct or Modem link.
+    void firstActivation();
+    // Leaving the program with a link up: MON eleven times, then close; log and transcript
+    // are closed.
+    void shutDown();
+
+    // Commands.
+    void portOpenClose();
+    void flashUpload();
+    SysStatus openLog(const std::filesystem::path& path);
+    void closeLog();
+    void clearScreen();
+    // Applies settings from the Communication Settings dialog (already validated).
+    void applySettings(const LinkSettings& s);
+    // After the settings dialog closed by either button.
+    void settingsDialogClosed();
+
+    // Terminal input: a typed character goes to the switch without echo.
+    void typedCharacter(unsigned code);
+    // Receive mode 0: show a received chunk.
+    void showChunk(ByteView chunk);
+    // Append text to the terminal (link notes).
+    void appendText(std::string_view text);
+
+    // Show message N of the message table (OK).
+    void showMessage(int n);
+    const MessageTable& messages() const { return messages_; }
+    const PhraseTable& phrases() const { return phrases_; }
+
+    // Return to idle when a working dialog closes.
+    void returnToIdle();
+    void wait(int tenths) { waitTenths(loop_, tenths); }
+
+    ShellState state() const;
+    bool commandEnabled(int id) const { return admin::commandEnabled(id, state()); }
+    std::string_view portCommandText() const { return admin::portCommandText(link_->linkUp()); }
+
+    CCommLink& link() { return *link_; }
+    const TerminalBuffer& terminal() const { return terminal_; }
+    const std::filesystem::path& logPath() const { return logPath_; }
+    const std::filesystem::path& home() const { return home_; }
+    bool dialogOpen() const { return dialogOpen_; }
+    void setDialogOpen(bool open);
+    EventLoop& loop() { return loop_; }
+
+    static constexpr std::uint8_t kKeyMon = 51;
+
+private:
+    void showFileError(const SysStatus& error) override { host_.showFileError(error); }
+    void appendLinkNote(const std::string& text) override { appendText(text); }
+    void linkStateChanged() override { host_.commandsChanged(); }
+    void closeLink();
+    std::string messageText(int n) const;
+
+    EventLoop& loop_;
+    AdminHost& host_;
+    std::filesystem::path home_;
+    std::filesystem::path transcriptPath_;
+    Transcript transcript_;
+    std::unique_ptr<CCommLink> link_;
+    MessageTable messages_;
+    PhraseTable phrases_;
+    TerminalBuffer terminal_;
+    std::FILE* log_ = nullptr;
+    std::filesystem::path logPath_;
+    bool dialogOpen_ = false;
+    bool activated_ = false;
+};
+
+}  // namespace tpx::admin

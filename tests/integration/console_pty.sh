@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# tpx console against tpxsim on a real pseudo-terminal: the bytes cross the real termios
+# layer both ways, the terminal rules shape what is shown and the transcript records it.
+set -euo pipefail
+bin=$1
+work=$(mktemp -d)
+trap 'kill $sim 2>/dev/null || true; rm -rf "$work"' EXIT
+export TPX_HOME=$work/home XDG_CONFIG_HOME=$work/config
+cd "$work"
+
+"$bin/tpxsim" --pty "$work/com1" --baud 9600 >sim.out &
+sim=$!
+for _ in $(seq 100); do [ -e "$work/com1" ] && break; sleep 0.05; done
+[ -e "$work/com1" ] || { echo "tpxsim did not start"; exit 1; }
+
+out=$("$bin/tpx" console --device "$work/com1" --send 'HELLO\r' --send 'ok\r' --quiet 300)
+expected=$'HELLO\nTPX560> ok\nTPX560> '
+if [ "$out" != "$expected" ]; then
+  printf 'unexpected console output:\n%q\n' "$out"; exit 1
+fi
+grep -q '(L) : Connection Success\.' trace.txt
+grep -q '(L) <- 48 45 4c 4c 4f 0d $' trace.txt
+grep -q '(L) : Connection closed\.' trace.txt
+
+# A port that another program holds is refused, with the reason.
+exec 9<>"$work/com1"
+flock -n 9
+if "$bin/tpx" console --device "$work/com1" --send 'x' 2>err.txt; then
+  echo "a busy port was opened"; exit 1
+fi
+grep -q 'cannot open.*busy' err.txt
+exec 9>&-
+
+# A device that does not exist.
+if "$bin/tpx" console --device "$work/nothing" --send 'x' 2>/dev/null; then exit 1; fi
+echo "console over pty: ok"

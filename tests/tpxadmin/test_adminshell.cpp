@@ -1,0 +1,170 @@
+// The main frame's work without its window, against the in-process simulated switch on
+// virtual time.
+#include <gtest/gtest.h>
+
+#include "common/files.h"
+#include "common/virtualloop.h"
+#include "recorder.h"
+#include "sim/simlink.h"
+#include "testutil.h"
+#include "tpxadmin/shell/adminshell.h"
+
+using namespace tpx;
+using namespace tpx::admin;
+
+namespace {
+
+struct Host : AdminHost {
+    void showText(const std::string& t) override { texts.push_back(t); }
+    void showFileError(const SysStatus& e) override { fileErrors.push_back(e.message()); }
+    void setStatusText(const std::string& t) override { status = t; }
+    void setTitle(const std::string& t) override { title = t; }
+    void beep() override { ++beeps; }
+    void terminalEdited(const TerminalEdit&) override { ++edits; }
+    bool startProgram(const std::string& name) override {
+        started.push_back(name);
+        return canStart;
+    }
+    std::vector<std::string> texts, fileErrors, started;
+    std::string status, title;
+    int beeps = 0, edits = 0;
+    bool canStart = true;
+};
+
+struct ShellFixture : ::testing::Test {
+    ShellFixture() {
+        seedHome(home.path(), TPX_SOURCE_DATA_DIR);
+    }
+    void useSettings(const std::string& text) { writeText(home.path() / "DATA" / "cfgcomm.DAT", text); }
+    AdminShell& makeShell(DeviceOpener& opener) {
+        shell = std::make_unique<AdminShell>(loop, opener, host, home.path(), home.path() / "trace.txt");
+        shell->create();
+        return *shell;
+    }
+
+    TempDir home;
+    VirtualLoop loop{1'800'000'000, {10, 0, 0}};
+    Host host;
+    std::unique_ptr<AdminShell> shell;
+};
+
+}  // namespace
+
+TEST_F(ShellFixture, StartsOnADirectLinkAndShowsTheConsole) {
+    useSettings("9600 0 8 1 0 1 0\r\nATZ\r\n+++\r\nath0");
+    sim::SimLine line(loop, {});
+    sim::SimOpener opener(line);
+    AdminShell& s = makeShell(opener);
+    EXPECT_EQ(s.messages().count, 300u);
+    EXPECT_EQ(s.phrases().phrases.size(), 60u);
+    s.firstActivation();
+    ASSERT_TRUE(s.link().serialOpen());
+    EXPECT_EQ(opener.lastPortIndex, 0);
+    loop.advance(200);
+    // MON (51, which the console echoes as "3") and CR went out; the prompt came back.
+    EXPECT_EQ(line.sim().received(), (Bytes{51, 0x0D}));
+    EXPECT_EQ(s.terminal().text(), "3\r\nTPX560> ");
+
+    for (char c : std::string("ab\r")) s.typedCharacter(static_cast<unsigned char>(c));
+    s.typedCharacter(0x7F);  // above 0x7E: not sent
+    loop.advance(200);
+    EXPECT_EQ(s.terminal().text(), "3\r\nTPX560> ab\r\nTPX560> ");
+
+    s.setDialogOpen(true);  // keys typed while a working dialog is open are not sent
+    s.typedCharacter('z');
+    loop.advance(100);
+    EXPECT_EQ(line.sim().received().back(), 0x0D);
+}
+
+TEST_F(ShellFixture, NoPortAtStartForIsdnOrWithoutSettings) {
+    RecordingOpener opener(loop);
+    makeShell(opener).firstActivation();  // no settings file: defaults, no port
+    EXPECT_TRUE(opener.opened.empty());
+
+    useSettings("9600 0 8 1 0 1 2\r\nATZ\r\n+++\r\nath0");
+    makeShell(opener).firstActivation();
+    EXPECT_TRUE(opener.opened.empty());
+    EXPECT_FALSE(shell->commandEnabled(kCmdPort));
+    EXPECT_TRUE(shell->commandEnabled(kCmdFlashUpload));
+}
+
+TEST_F(ShellFixture, LeavingSendsMonElevenTimesThenCloses) {
+    useSettings("9600 0 8 1 0 1 0\r\nATZ\r\n+++\r\nath0");
+    RecordingOpener opener(loop);
+    AdminShell& s = makeShell(opener);
+    s.firstActivation();
+    opener.log.clear();
+    s.link().setReceiveMode(kModeKeyset);
+    const std::int64_t t0 = loop.monotonicMs();
+    s.shutDown();
+    EXPECT_EQ(s.link().receiveMode(), kModeTerminal);
+    ASSERT_EQ(opener.log.size(), 11u + 4u);
+    for (int i = 0; i < 11; ++i) EXPECT_EQ(opener.log[i].what, "write 33 ");
+    EXPECT_EQ(opener.log[0].atMs - t0, 1000);  // after wait(10)
+    EXPECT_EQ(opener.log.back().what, "close");
+    EXPECT_FALSE(s.link().linkUp());
+    std::string trace = readText(home.path() / "trace.txt");
+    EXPECT_NE(trace.find("10:00:01 (L) : Connection closed.\n"), std::string::npos);
+}
+
+TEST_F(ShellFixture, PortOpenFailureShowsMessage22) {
+    RecordingOpener opener(loop);
+    opener.missing = true;
+    AdminShell& s = makeShell(opener);
+    s.portOpenClose();
+    ASSERT_EQ(host.texts.size(), 1u);
+    EXPECT_EQ(host.texts[0], s.messages().text[22]);
+    opener.missing = false;
+    s.portOpenClose();
+    EXPECT_TRUE(s.link().linkUp());
+    EXPECT_EQ(s.portCommandText(), "&Port Close");
+    s.portOpenClose();
+    EXPECT_FALSE(s.link().linkUp());
+    EXPECT_EQ(host.texts.size(), 1u);
+}
+
+TEST_F(ShellFixture, FlashUploadClosesTheLinkAndStartsTheRightProgram) {
+    RecordingOpener opener(loop);
+    AdminShell& s = makeShell(opener);
+    s.portOpenClose();
+    ASSERT_TRUE(s.link().linkUp());
+    s.flashUpload();
+    EXPECT_FALSE(s.link().linkUp());
+    EXPECT_EQ(host.started, std::vector<std::string>{"locallyra"});
+
+    s.link().settings().linkType = kIsdn;
+    host.canStart = false;
+    s.flashUpload();
+    EXPECT_EQ(host.started.back(), "remotelyra");
+    EXPECT_EQ(host.texts, std::vector<std::string>{"Can't Execute"});
+}
+
+TEST_F(ShellFixture, LogFileGetsTheShownTextAndTheTitleFollows) {
+    sim::SimLine line(loop, {});
+    sim::SimOpener opener(line);
+    AdminShell& s = makeShell(opener);
+    ASSERT_TRUE(s.openLog(home.path() / "session.log").ok());
+    EXPECT_EQ(host.title, "TPX Admin - " + (home.path() / "session.log").string());
+    EXPECT_FALSE(s.commandEnabled(kCmdOpenLog));
+    s.showChunk(Bytes{0x48, 0x49, 0x07, 0x0A, 0x0D});
+    EXPECT_EQ(host.beeps, 1);
+    s.closeLog();
+    EXPECT_EQ(host.title, "TPX Admin");
+    EXPECT_EQ(readText(home.path() / "session.log"), "HI\r\n");
+
+    EXPECT_FALSE(s.openLog(home.path() / "no-such-folder" / "x.log").ok());
+    EXPECT_EQ(host.fileErrors.size(), 1u);
+    EXPECT_TRUE(s.logPath().empty());
+    EXPECT_TRUE(s.commandEnabled(kCmdOpenLog));
+}
+
+TEST_F(ShellFixture, OverfullPhraseFileShowsMessage19) {
+    std::string many;
+    for (int i = 0; i < 61; ++i) many += "P" + std::to_string(i) + "\r\n";
+    writeText(home.path() / "DATA" / "CAN56.LCD", many);
+    RecordingOpener opener(loop);
+    AdminShell& s = makeShell(opener);
+    EXPECT_EQ(s.phrases().phrases.size(), 61u);
+    ASSERT_EQ(host.texts.size(), 1u);
+    EXPECT_EQ(host.texts[0], s.messages().text[19]);
+}

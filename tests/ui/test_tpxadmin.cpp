@@ -1,0 +1,201 @@
+// TpxAdmin's main frame as a user drives it, against tpxsim on a real pseudo-terminal.
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QTest>
+#include <QToolBar>
+#include <memory>
+
+#include "common/files.h"
+#include "platform/ui/messagebox.h"
+#include "tpxadmin/ui/mainframe.h"
+#include "tpxadmin/ui/terminalview.h"
+#include "ui/uitest.h"
+
+using namespace tpx;
+using namespace tpx::admin;
+
+class TestTpxAdmin : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir tmp_;
+    std::unique_ptr<uitest::SimProcess> sim_;
+    QStringList shown_;
+    QString home() const { return tmp_.path() + "/home"; }
+    std::string readHome(const QString& rel) {
+        auto t = readFile((home() + "/" + rel).toStdString());
+        return t ? *t : std::string();
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(tmp_.isValid());
+        qputenv("TPX_HOME", home().toUtf8());
+        qputenv("XDG_CONFIG_HOME", (tmp_.path() + "/config").toUtf8());
+        QDir::setCurrent(tmp_.path());  // the transcript goes to the current folder
+        QVERIFY(seedHome(home().toStdString(), shippedDataDir()).ok());
+        sim_ = std::make_unique<uitest::SimProcess>(tmp_.path() + "/com1", QStringList{"--baud", "38400"});
+        QVERIFY(sim_->ok());
+        qputenv("TPX_COM1", sim_->link().toUtf8());
+        MessageBox::setAnswerer([this](const MessageBox::Shown& s) {
+            shown_ << s.text;
+            return MessageBox::Ok;
+        });
+    }
+
+    void cleanupTestCase() { sim_.reset(); }
+
+    void frameHasItsBarsAndCommands() {
+        CMainFrame frame(home().toStdString());
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QCOMPARE(frame.windowTitle(), QString("TpxAdmin"));
+        QVERIFY(frame.findChild<CTerminalView*>("2000"));
+        QCOMPARE(frame.statusText(), QString("Ready"));
+
+        auto* bar = frame.findChild<QToolBar*>("toolbar128");
+        QVERIFY(bar);
+        QStringList order;
+        for (QAction* a : bar->actions()) order << (a->isSeparator() ? "-" : a->objectName());
+        QCOMPARE(order.join(' '), QString("32771 32772 - 32776 32777 - 32784 32787 32785 32786 32780 32781 - 57664 32829"));
+        QCOMPARE(frame.action(kCmdUpload)->toolTip(), QString("Upload"));
+        QCOMPARE(frame.action(kCmdUpload)->statusTip(), QString("UpLoad to TPX"));
+
+        // No link: the port can open, settings can change, the switch commands wait.
+        QVERIFY(frame.action(kCmdPort)->isEnabled());
+        QCOMPARE(frame.action(kCmdPort)->text(), QString("&Port Open"));
+        QVERIFY(frame.action(kCmdSettings)->isEnabled());
+        QVERIFY(frame.action(kCmdFlashUpload)->isEnabled());
+        QVERIFY(!frame.action(kCmdDownload)->isEnabled());
+        QVERIFY(!frame.action(kCmdCloseLog)->isEnabled());
+
+        auto* progress = frame.findChild<QProgressBar*>("progress");
+        QVERIFY(progress && !progress->isVisible());
+        frame.showProgress(true);
+        frame.setProgress(40);
+        QVERIFY(progress->isVisible());
+        QCOMPARE(progress->geometry().left(), 100);
+        QCOMPARE(progress->geometry().width(), 200);
+        uitest::screenshot(&frame, "tpxadmin-main");
+        frame.showProgress(false);
+    }
+
+    void portOpenTypedKeysReachTheSwitchAndItsAnswerShows() {
+        CMainFrame frame(home().toStdString());
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        auto* view = frame.findChild<CTerminalView*>("2000");
+
+        frame.action(kCmdPort)->trigger();
+        QVERIFY(frame.shell().link().serialOpen());
+        QCOMPARE(frame.action(kCmdPort)->text(), QString("&Port Close"));
+        QVERIFY(!frame.action(kCmdSettings)->isEnabled());
+
+        QTest::keyClicks(view, "hello");
+        QTest::keyClick(view, Qt::Key_Return);
+        QTRY_VERIFY_WITH_TIMEOUT(view->toPlainText().endsWith("hello\nTPX560> "), 3000);
+        QTest::keyClick(view, Qt::Key_Backspace);  // the switch erases, the view follows
+        QTRY_VERIFY_WITH_TIMEOUT(view->toPlainText().endsWith("hello\nTPX560>"), 3000);
+        uitest::screenshot(&frame, "tpxadmin-terminal");
+
+        frame.action(kCmdClearScreen)->trigger();
+        QCOMPARE(view->toPlainText(), QString());
+
+        frame.action(kCmdPort)->trigger();
+        QVERIFY(!frame.shell().link().linkUp());
+        QVERIFY(shown_.isEmpty());
+
+        auto trace = readFile((tmp_.path() + "/trace.txt").toStdString());
+        QVERIFY(trace);
+        QVERIFY(trace->find("(L) : Connection Success.\n") != std::string::npos);
+        QVERIFY(trace->find("(L) <- 68 \n") != std::string::npos);  // one typed key, one write
+        QVERIFY(trace->find("(L) -> ") != std::string::npos);
+        QVERIFY(trace->find("(L) : Connection closed.\n") != std::string::npos);
+    }
+
+    void settingsDialogValidatesAndWritesTheFile() {
+        CMainFrame frame(home().toStdString());
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        bool sawInvalid = false;
+        uitest::whenModal("dialog130", [&](QWidget* dlg) {
+            dlg->findChild<QRadioButton*>("baud3")->setChecked(true);     // 2400
+            dlg->findChild<QRadioButton*>("parity2")->setChecked(true);   // Even
+            dlg->findChild<QRadioButton*>("stopBits1")->setChecked(true); // 2
+            dlg->findChild<QRadioButton*>("linkType1")->setChecked(true); // Modem
+            auto* init = dlg->findChild<QComboBox*>("initCommand");
+            QCOMPARE(init->count(), 3);  // the built-ins; "ATZ\r" shows as "ATZ"
+            init->setCurrentText(QString(60, 'A'));
+            dlg->findChild<QLineEdit*>("deviceCom2")->setText("/dev/ttyUSB1");
+            auto* ok = dlg->findChild<QAbstractButton*>("1");
+            ok->click();  // too long: message 36, the dialog stays
+            sawInvalid = dlg->isVisible() && shown_.size() == 1;
+            init->setCurrentText("ATQ0");
+            uitest::screenshot(dlg, "tpxadmin-settings");
+            ok->click();
+        });
+        frame.action(kCmdSettings)->trigger();
+        QVERIFY(sawInvalid);
+        QCOMPARE(shown_.takeFirst(), QString::fromStdString(frame.shell().messages().text[36]).trimmed());
+        QCOMPARE(QString::fromStdString(readHome("DATA/cfgcomm.DAT")),
+                 QString("2400 2 8 3 0 1 1\r\nATQ0\r\n+++\r\nath0"));
+        auto ports = readFile((tmp_.path() + "/config/TPX PC Applications/ports.conf").toStdString());
+        QVERIFY(ports && ports->find("COM2=/dev/ttyUSB1") != std::string::npos);
+
+        // Cancel changes nothing; the dialog shows the current values.
+        uitest::whenModal("dialog130", [](QWidget* dlg) {
+            QVERIFY(dlg->findChild<QRadioButton*>("baud3")->isChecked());
+            QCOMPARE(dlg->findChild<QComboBox*>("initCommand")->count(), 4);
+            dlg->findChild<QAbstractButton*>("2")->click();
+        });
+        frame.action(kCmdSettings)->trigger();
+        QCOMPARE(QString::fromStdString(readHome("DATA/cfgcomm.DAT")),
+                 QString("2400 2 8 3 0 1 1\r\nATQ0\r\n+++\r\nath0"));
+        QFile::remove(home() + "/DATA/cfgcomm.DAT");
+    }
+
+    void startUpOpensTheSavedDirectLinkAndLeavingSaysGoodbye() {
+        QVERIFY(writeFileAtomically((home() + "/DATA/cfgcomm.DAT").toStdString(),
+                                    "38400 0 8 1 0 1 0\r\nATZ\r\n+++\r\nath0").ok());
+        {
+            CMainFrame frame(home().toStdString());
+            frame.show();
+            QTRY_VERIFY_WITH_TIMEOUT(frame.shell().link().serialOpen(), 2000);
+            auto* view = frame.findChild<CTerminalView*>("2000");
+            // MON (key code 51, echoed as "3") and CR woke the console.
+            QTRY_VERIFY_WITH_TIMEOUT(view->toPlainText().endsWith("3\nTPX560> "), 3000);
+            frame.close();
+            QVERIFY(!frame.shell().link().linkUp());
+        }
+        auto trace = readFile((tmp_.path() + "/trace.txt").toStdString());
+        QVERIFY(trace);
+        std::size_t mons = 0;
+        for (std::size_t p = trace->find("(L) <- 33 \n"); p != std::string::npos; p = trace->find("(L) <- 33 \n", p + 1))
+            ++mons;
+        QCOMPARE(mons, std::size_t(1 + 11));
+        QFile::remove(home() + "/DATA/cfgcomm.DAT");
+    }
+
+    void aboutBox() {
+        CMainFrame frame(home().toStdString());
+        frame.show();
+        QString version;
+        uitest::whenModal("dialog100", [&](QWidget* dlg) {
+            version = dlg->findChild<QLabel*>("version")->text();
+            uitest::screenshot(dlg, "tpxadmin-about");
+            dlg->findChild<QAbstractButton*>("1")->click();
+        });
+        frame.action(kCmdAbout)->trigger();
+        QCOMPARE(version, QString("QVMTR- A.0Cb"));
+    }
+};
+
+QTEST_MAIN(TestTpxAdmin)
+#include "test_tpxadmin.moc"
