@@ -4,4 +4,5 @@ namespace tpx::cli {
 class Args;
 // Each subcommand: exit status 0 on success, non-zero with a one-line reason on stderr.
 int runConsole(Args& args);
+int runIdentify(Args& args);
 }  // namespace tpx::cli

@@ -11,37 +11,9 @@
 #include <thread>
 
 #include "cli/commands.h"
-#include "cli/options.h"
-#include "common/files.h"
-#include "common/realtimeloop.h"
-#include "tpxadmin/shell/adminshell.h"
+#include "cli/linkedshell.h"
 
 namespace tpx::cli {
-
-namespace {
-
-class ConsoleHost : public admin::AdminHost {
-public:
-    void showText(const std::string& text) override { std::fprintf(stderr, "tpx: %s", text.c_str()); }
-    void showFileError(const SysStatus& e) override { std::fprintf(stderr, "tpx: %s\n", e.message().c_str()); }
-    void setStatusText(const std::string&) override {}
-    void setTitle(const std::string&) override {}
-    void beep() override { std::fputc('\a', stdout); }
-    void terminalEdited(const admin::TerminalEdit& edit) override {
-        if (edit.keep < shown_ && !edit.trimmed)
-            for (std::size_t i = edit.keep; i < shown_; ++i) std::fputs("\b \b", stdout);
-        for (char c : edit.insert)
-            if (c != '\r') std::fputc(c, stdout);
-        std::fflush(stdout);
-        shown_ = edit.keep + edit.insert.size();
-    }
-    bool startProgram(const std::string&) override { return false; }
-
-private:
-    std::size_t shown_ = 0;
-};
-
-}  // namespace
 
 int runConsole(Args& args) {
     std::string error;
@@ -66,23 +38,18 @@ int runConsole(Args& args) {
         return 2;
     }
 
-    std::filesystem::path home = tpxHome();
-    seedHome(home, shippedDataDir());
-    RealTimeLoop loop;
-    auto opener = openerFor(lo, loop);
-    ConsoleHost host;
-    admin::AdminShell shell(loop, *opener, host, home);
-    shell.create();
-    shell.link().settings() = settingsWith(lo, home);
+    LinkedShell ls(lo, std::nullopt, false);
+    ls.host.showTerminal = true;
+    RealTimeLoop& loop = ls.loop;
+    admin::AdminShell& shell = *ls.shell;
 
     std::int64_t lastData = loop.monotonicMs();
     shell.link().setConsumer(admin::kModeTerminal, [&](ByteView chunk) {
         lastData = loop.monotonicMs();
         shell.showChunk(chunk);
     });
-    if (!shell.link().openSerial()) {
-        std::fprintf(stderr, "tpx console: cannot open the link: %s\n",
-                     shell.link().lastOpenError().message().c_str());
+    if (!ls.open(&error)) {
+        std::fprintf(stderr, "tpx console: %s\n", error.c_str());
         return 1;
     }
     const std::int64_t start = loop.monotonicMs();

@@ -18,6 +18,7 @@ struct Subcommand {
 
 constexpr Subcommand kSubcommands[] = {
     {"console", "show the switch's administration console; send texts to it", tpx::cli::runConsole},
+    {"identify", "log in and print the switch's model, version and nation", tpx::cli::runIdentify},
 };
 
 void usage(std::FILE* to) {

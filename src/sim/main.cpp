@@ -33,7 +33,11 @@ void usage(std::FILE* to) {
         "  --nation HEX       nation code (default 82FF)\n"
         "  --password DIGITS  admin password (default none: \"tovrix\" is accepted)\n"
         "  --ext-memory       the switch has extension memory\n"
-        "  --seed N           seed of the simulated database contents\n",
+        "  --seed N           seed of the simulated database contents\n"
+        "  --ack MODE         answer to a login: accept (default), refuse (0xF3),\n"
+        "                     sorry (\"SORRY\"), silent (no answer)\n"
+        "  --fault NAME       inject a fault (repeatable): no-prompt, deny (\"Access\n"
+        "                     Canceled!\"), ident-silent, ident-short, ident-split\n",
         to);
 }
 
@@ -60,6 +64,23 @@ int main(int argc, char** argv) {
             else if (a == "--password") cfg.password = next();
             else if (a == "--ext-memory") cfg.extensionMemory = true;
             else if (a == "--seed") cfg.seed = static_cast<std::uint32_t>(std::stoul(next()));
+            else if (a == "--ack") {
+                std::string m = next();
+                if (m == "accept") cfg.ack = tpx::sim::AckMode::Accept;
+                else if (m == "refuse") cfg.ack = tpx::sim::AckMode::Refuse;
+                else if (m == "sorry") cfg.ack = tpx::sim::AckMode::Sorry;
+                else if (m == "silent") cfg.ack = tpx::sim::AckMode::Silent;
+                else throw std::invalid_argument(m);
+            } else if (a == "--fault") {
+                std::string f = next();
+                tpx::sim::SimFaults& faults = cfg.faults;
+                if (f == "no-prompt") faults.noPrompt = true;
+                else if (f == "deny") faults.deny = true;
+                else if (f == "ident-silent") faults.identSilent = true;
+                else if (f == "ident-short") faults.identShort = true;
+                else if (f == "ident-split") faults.identSplit = true;
+                else throw std::invalid_argument(f);
+            }
             else if (a == "--help" || a == "-h") {
                 usage(stdout);
                 return 0;

@@ -16,25 +16,127 @@ std::string modelName(int model) {
 SwitchSim::SwitchSim(EventLoop& loop, SimConfig config, Sink toLine)
     : loop_(loop), config_(std::move(config)), out_(loop, config_.baud, config_.bitsPerChar, std::move(toLine)) {}
 
-SwitchSim::~SwitchSim() = default;
-
-std::string SwitchSim::prompt() const { return modelName(config_.model) + "> "; }
+SwitchSim::~SwitchSim() { *alive_ = false; }
 
 void SwitchSim::send(std::string_view text) { out_.write(asBytes(text)); }
 
 void SwitchSim::receive(ByteView bytes) {
     received_.insert(received_.end(), bytes.begin(), bytes.end());
-    for (std::uint8_t b : bytes) console(b);
+    for (std::uint8_t b : bytes) {
+        switch (state_) {
+            case State::Console: console(b); break;
+            case State::Password: password(b); break;
+            case State::Admin: admin(b); break;
+        }
+    }
+}
+
+void SwitchSim::wake() {
+    if (config_.faults.noPrompt) {
+        send("\r\n");
+        return;
+    }
+    if (config_.faults.deny) {
+        send("\r\nAccess Canceled!\r\n");
+        return;
+    }
+    send("\r\n" + modelName(config_.model) + " ADMIN PASSWORD: ");
+    typed_.clear();
+    state_ = State::Password;
 }
 
 void SwitchSim::console(std::uint8_t b) {
     if (b == '\r') {
-        send("\r\n" + prompt());
+        wake();
     } else if (b == 0x08) {
         send("\b \b");
     } else if (b >= 0x20 && b <= 0x7E) {
         const char c = static_cast<char>(b);
         send(std::string_view(&c, 1));
+    }
+}
+
+Bytes SwitchSim::expectedPassword() const {
+    if (config_.password.empty()) return toBytes("tovrix");
+    Bytes keys;
+    for (char c : config_.password) {
+        if (c >= '1' && c <= '9') keys.push_back(static_cast<std::uint8_t>(c - '0'));
+        else if (c == '0') keys.push_back(10);
+        else if (c == '*') keys.push_back(11);
+        else if (c == '#') keys.push_back(12);
+    }
+    return keys;
+}
+
+void SwitchSim::password(std::uint8_t b) {
+    if (b != '\r') {
+        if (typed_.size() < 64) typed_.push_back(b);
+        return;
+    }
+    state_ = State::Console;
+    switch (config_.ack) {
+        case AckMode::Silent: return;
+        case AckMode::Sorry: send("\r\nSORRY, ADMIN BUSY\r\n"); return;
+        case AckMode::Refuse: send(Bytes{0xF3}); return;
+        case AckMode::Accept: break;
+    }
+    if (typed_ != expectedPassword()) {
+        send(Bytes{0xF3});
+        return;
+    }
+    send(Bytes{0xF2});
+    ++logins_;
+    state_ = State::Admin;
+}
+
+Bytes SwitchSim::identification() const {
+    Bytes id;
+    id.push_back(static_cast<std::uint8_t>(config_.model));
+    std::string v = config_.version;
+    v.resize(5, ' ');
+    id.insert(id.end(), v.begin(), v.end());
+    id.push_back(0x00);
+    if (config_.extensionMemory) {
+        for (char c : std::string_view("MEMU")) id.push_back(static_cast<std::uint8_t>(c));
+    } else {
+        id.insert(id.end(), 4, 0x00);
+    }
+    appendBe16(id, config_.nation);
+    return id;
+}
+
+void SwitchSim::admin(std::uint8_t b) {
+    switch (b) {
+        case 0xFD: {
+            ++identifications_;
+            const SimFaults& f = config_.faults;
+            if (f.identSilent) return;
+            Bytes id = identification();
+            if (f.identShort) id.resize(7);
+            if (!f.identSplit || id.size() < 13) {
+                send(id);
+                return;
+            }
+            // Three parts with a second of silence between them (under the PC's 3 s limit).
+            send(ByteView(id).first(4));
+            auto alive = alive_;
+            loop_.postAfter(1000, [this, alive, id] {
+                if (!*alive) return;
+                send(ByteView(id).subspan(4, 5));
+                loop_.postAfter(1000, [this, alive, id] {
+                    if (*alive) send(ByteView(id).subspan(9));
+                });
+            });
+            return;
+        }
+        case 51:  // MON: administration ends
+            state_ = State::Console;
+            return;
+        case '\r':
+            wake();
+            return;
+        default:
+            return;
     }
 }
 

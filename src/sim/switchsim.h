@@ -3,8 +3,12 @@
 // common byte helpers). Bytes from the PC go in through receive(); the switch's answers go
 // out through the output sink, paced at line rate.
 //
-// The switch is a set of services; each later protocol adds one. For now it has the
-// console: it echoes what it is sent and prints a prompt after every carriage return.
+// The switch is a set of services, one per protocol on the administration port:
+//   console   echoes what it is sent; a CR wakes it and it asks "ADMIN PASSWORD: "
+//   password  collects the password up to CR (no echo): the keypad key codes of the
+//             configured password, or "tovrix" when none is set; answers 0xF2 (and enters
+//             administration), 0xF3 (refused) or "SORRY" (busy)
+//   admin     0xFD: the 13-byte identification; MON (key code 51) leaves administration
 #pragma once
 
 #include <cstdint>
@@ -18,6 +22,16 @@
 
 namespace tpx::sim {
 
+enum class AckMode { Accept, Refuse, Sorry, Silent };
+
+struct SimFaults {
+    bool noPrompt = false;     // a CR wakes nothing
+    bool deny = false;         // the console answers "Access Canceled!"
+    bool identSilent = false;  // no identification reply
+    bool identShort = false;   // only the first 7 bytes of it
+    bool identSplit = false;   // the reply in three parts, a second apart
+};
+
 struct SimConfig {
     int model = 2;                 // model code (1..5, +16 for the Hotel variant)
     std::string version = "4.0Aa"; // software version, five characters
@@ -27,6 +41,8 @@ struct SimConfig {
     int baud = 9600;               // 0 = no pacing
     int bitsPerChar = 10;          // start + 8 data + stop
     std::uint32_t seed = 1;
+    AckMode ack = AckMode::Accept;
+    SimFaults faults;
 };
 
 // The console name of a model code: "TPX560" and so on.
@@ -43,16 +59,35 @@ public:
     const SimConfig& config() const { return config_; }
     // Everything the switch was sent so far (for tests).
     const Bytes& received() const { return received_; }
-    std::string prompt() const;
+    // Where the administration port is.
+    enum class State { Console, Password, Admin };
+    State state() const { return state_; }
+    // How many identification requests it answered, logins it accepted.
+    int identifications() const { return identifications_; }
+    int logins() const { return logins_; }
+
+    // The 13-byte identification reply of this switch.
+    Bytes identification() const;
+    // The password as it arrives on the line (key codes, or "tovrix" when none is set).
+    Bytes expectedPassword() const;
 
 private:
     void send(std::string_view text);
+    void send(ByteView bytes) { out_.write(bytes); }
     void console(std::uint8_t b);
+    void password(std::uint8_t b);
+    void admin(std::uint8_t b);
+    void wake();
 
     EventLoop& loop_;
     SimConfig config_;
     PacedOutput out_;
     Bytes received_;
+    State state_ = State::Console;
+    Bytes typed_;
+    int identifications_ = 0;
+    int logins_ = 0;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 }  // namespace tpx::sim

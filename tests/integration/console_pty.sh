@@ -13,14 +13,35 @@ sim=$!
 for _ in $(seq 100); do [ -e "$work/com1" ] && break; sleep 0.05; done
 [ -e "$work/com1" ] || { echo "tpxsim did not start"; exit 1; }
 
-out=$("$bin/tpx" console --device "$work/com1" --send 'HELLO\r' --send 'ok\r' --quiet 300)
-expected=$'HELLO\nTPX560> ok\nTPX560> '
+out=$("$bin/tpx" console --device "$work/com1" --send 'HELLO\r' --quiet 300)
+expected=$'HELLO\nTPX560 ADMIN PASSWORD: '
 if [ "$out" != "$expected" ]; then
   printf 'unexpected console output:\n%q\n' "$out"; exit 1
 fi
 grep -q '(L) : Connection Success\.' trace.txt
 grep -q '(L) <- 48 45 4c 4c 4f 0d $' trace.txt
 grep -q '(L) : Connection closed\.' trace.txt
+
+# Login and identification through the real serial layer.
+"$bin/tpx" identify --device "$work/com1" --password '' >id.txt
+grep -q '^model: *2 TPX560 Office$' id.txt
+grep -q '^version: *4.0Aa$' id.txt
+grep -q '(L) <- fd $' trace.txt
+
+kill $sim; wait $sim 2>/dev/null || true
+"$bin/tpxsim" --pty "$work/com1" --baud 19200 --model 2 --version 4.0Di --nation 52FF \
+  --password 1234 --ext-memory >sim.out &
+sim=$!
+for _ in $(seq 100); do [ -e "$work/com1" ] && break; sleep 0.05; done
+"$bin/tpx" identify --device "$work/com1" --baud 19200 --password 1234 >id.txt
+grep -q '^model: *18 TPX560 Hotel$' id.txt
+grep -q '^nation: *52FF$' id.txt
+grep -q '^extension: *yes' id.txt
+grep -q '(L) <- 01 02 03 04 $' trace.txt
+if "$bin/tpx" identify --device "$work/com1" --baud 19200 --password 9999 2>err.txt; then
+  echo "a wrong password was accepted"; exit 1
+fi
+grep -q 'refused' err.txt
 
 # A port that another program holds is refused, with the reason.
 exec 9<>"$work/com1"

@@ -3,6 +3,8 @@
 #include "common/virtualloop.h"
 #include "sim/switchsim.h"
 
+#include <memory>
+
 using namespace tpx;
 using namespace tpx::sim;
 
@@ -18,11 +20,11 @@ TEST(SwitchSim, ConsoleEchoesAndPromptsAtLineRate) {
     });
     sim.receive(asBytes("ab\r"));
     loop.advance(1000);
-    EXPECT_EQ(out, "ab\r\nTPX560> ");
-    // 12 characters of 10 bits at 9600 baud take 12.5 ms on the line.
+    EXPECT_EQ(out, "ab\r\nTPX560 ADMIN PASSWORD: ");
+    // 28 characters of 10 bits at 9600 baud take 29.2 ms on the line.
     ASSERT_FALSE(times.empty());
-    EXPECT_GE(times.back(), 12);
-    EXPECT_LE(times.back(), 30);
+    EXPECT_GE(times.back(), 29);
+    EXPECT_LE(times.back(), 45);
 }
 
 TEST(SwitchSim, PacingMatchesTheBaudRate) {
@@ -36,10 +38,98 @@ TEST(SwitchSim, PacingMatchesTheBaudRate) {
         got += b.size();
         lastAt = loop.monotonicMs();
     });
-    // 60 CRs draw 60 prompts of "\r\nTPX300> " (10 characters): 600 characters = 5 s at 1200.
-    sim.receive(Bytes(60, '\r'));
+    // 600 characters echoed take 5 s at 1200 baud.
+    sim.receive(Bytes(600, 'x'));
     loop.advance(10000);
     EXPECT_EQ(got, 600u);
     EXPECT_GE(lastAt, 5000);
     EXPECT_LE(lastAt, 5030);
+}
+
+namespace {
+struct AdminConsole : ::testing::Test {
+    AdminConsole() { cfg.baud = 0; }
+    void start() {
+        out.clear();
+        sim = std::make_unique<SwitchSim>(loop, cfg, [this](ByteView b) { out.insert(out.end(), b.begin(), b.end()); });
+    }
+    Bytes take() {
+        loop.advance(5000);
+        Bytes o = out;
+        out.clear();
+        return o;
+    }
+    VirtualLoop loop;
+    SimConfig cfg;
+    std::unique_ptr<SwitchSim> sim;
+    Bytes out;
+};
+}  // namespace
+
+TEST_F(AdminConsole, LoginAnswersByPasswordAndMode) {
+    struct Case {
+        const char* name;
+        std::string password;
+        AckMode ack;
+        Bytes sent;
+        Bytes answer;
+        SwitchSim::State after;
+    } cases[] = {
+        {"default password", "", AckMode::Accept, toBytes("tovrix\r"), {0xF2}, SwitchSim::State::Admin},
+        {"key-coded password", "1*0#", AckMode::Accept, {1, 11, 10, 12, 13}, {0xF2}, SwitchSim::State::Admin},
+        {"wrong password", "1234", AckMode::Accept, toBytes("tovrix\r"), {0xF3}, SwitchSim::State::Console},
+        {"refusing switch", "", AckMode::Refuse, toBytes("tovrix\r"), {0xF3}, SwitchSim::State::Console},
+        {"busy switch", "", AckMode::Sorry, toBytes("tovrix\r"), toBytes("\r\nSORRY, ADMIN BUSY\r\n"),
+         SwitchSim::State::Console},
+        {"silent switch", "", AckMode::Silent, toBytes("tovrix\r"), {}, SwitchSim::State::Console},
+    };
+    for (const auto& c : cases) {
+        cfg.password = c.password;
+        cfg.ack = c.ack;
+        start();
+        sim->receive(Bytes{0x0D});
+        EXPECT_EQ(toString(take()), "\r\nTPX560 ADMIN PASSWORD: ") << c.name;
+        sim->receive(c.sent);
+        EXPECT_EQ(take(), c.answer) << c.name;
+        EXPECT_EQ(sim->state(), c.after) << c.name;
+    }
+}
+
+TEST_F(AdminConsole, IdentificationAndItsFaults) {
+    cfg.model = 3;
+    cfg.version = "4.1Bc";
+    cfg.nation = 0x52FF;
+    cfg.extensionMemory = true;
+    start();
+    sim->receive(toBytes("\rtovrix\r"));
+    take();
+    sim->receive(Bytes{0xFD});
+    Bytes id = take();
+    EXPECT_EQ(id, (Bytes{3, '4', '.', '1', 'B', 'c', 0, 'M', 'E', 'M', 'U', 0x52, 0xFF}));
+    sim->receive(Bytes{51});  // MON leaves administration
+    EXPECT_EQ(sim->state(), SwitchSim::State::Console);
+
+    cfg.faults.identSplit = true;
+    start();
+    sim->receive(toBytes("\rtovrix\r\xFD"));
+    loop.advance(100);
+    std::size_t first = out.size();
+    const std::size_t prompt = std::string("\r\nTPX-RVII ADMIN PASSWORD: ").size();
+    EXPECT_EQ(first, prompt + 1u + 4u);  // prompt, ack, first part
+    loop.advance(1000);
+    EXPECT_EQ(out.size(), first + 5);
+    loop.advance(1000);
+    EXPECT_EQ(out.size(), first + 9);
+
+    cfg.faults = {};
+    cfg.faults.identShort = true;
+    start();
+    sim->receive(toBytes("\rtovrix\r\xFD"));
+    EXPECT_EQ(take().size(), prompt + 1u + 7u);
+
+    cfg.faults = {};
+    cfg.faults.deny = true;
+    start();
+    sim->receive(Bytes{0x0D});
+    EXPECT_EQ(toString(take()), "\r\nAccess Canceled!\r\n");
 }

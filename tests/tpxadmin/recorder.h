@@ -2,6 +2,7 @@
 // checking exact byte sequences and their pacing.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,7 @@ public:
     }
     SysStatus writeAll(ByteView b, int) override {
         note("write " + hexList(b));
+        if (onWrite && !failWrites) onWrite(b);
         return failWrites ? SysStatus(EIO, "write") : SysStatus();
     }
     void purge() override { note("purge"); }
@@ -52,6 +54,8 @@ public:
     SerialParams params;
     ChunkSink sink;
     LostSink lost;
+    // A scripted far end: sees every write.
+    std::function<void(ByteView)> onWrite;
     bool refuseParams = false;
     bool failWrites = false;
     bool closed = false;
@@ -74,6 +78,7 @@ public:
         auto d = std::make_unique<RecordingDevice>(clock_, log);
         d->refuseParams = refuseParams;
         d->failWrites = failWrites;
+        d->onWrite = onWrite;
         last = d.get();
         return d;
     }
@@ -88,6 +93,7 @@ public:
     std::vector<DeviceEvent> log;
     std::vector<int> opened;
     RecordingDevice* last = nullptr;
+    std::function<void(ByteView)> onWrite;
     bool missing = false;
     bool refuseParams = false;
     bool failWrites = false;

@@ -25,10 +25,20 @@ struct Host : AdminHost {
         started.push_back(name);
         return canStart;
     }
-    std::vector<std::string> texts, fileErrors, started;
+    bool askYesNo(const std::string& t) override {
+        questions.push_back(t);
+        return answerYes;
+    }
+    std::optional<std::string> askPassword() override {
+        ++passwordAsked;
+        return password;
+    }
+    void setWaitCursor(bool on) override { waitCursor = on; }
+    std::vector<std::string> texts, fileErrors, started, questions;
     std::string status, title;
-    int beeps = 0, edits = 0;
-    bool canStart = true;
+    int beeps = 0, edits = 0, passwordAsked = 0;
+    bool canStart = true, answerYes = true, waitCursor = false;
+    std::optional<std::string> password = "";
 };
 
 struct ShellFixture : ::testing::Test {
@@ -61,19 +71,21 @@ TEST_F(ShellFixture, StartsOnADirectLinkAndShowsTheConsole) {
     ASSERT_TRUE(s.link().serialOpen());
     EXPECT_EQ(opener.lastPortIndex, 0);
     loop.advance(200);
-    // MON (51, which the console echoes as "3") and CR went out; the prompt came back.
+    // MON (51, which the console echoes as "3") and CR went out; the console woke.
     EXPECT_EQ(line.sim().received(), (Bytes{51, 0x0D}));
-    EXPECT_EQ(s.terminal().text(), "3\r\nTPX560> ");
+    EXPECT_EQ(s.terminal().text(), "3\r\nTPX560 ADMIN PASSWORD: ");
 
-    for (char c : std::string("ab\r")) s.typedCharacter(static_cast<unsigned char>(c));
+    // Typed keys go out one by one; the refusal (0xF3) is not shown, the echo is.
+    for (char c : std::string("ab\rxy")) s.typedCharacter(static_cast<unsigned char>(c));
     s.typedCharacter(0x7F);  // above 0x7E: not sent
     loop.advance(200);
-    EXPECT_EQ(s.terminal().text(), "3\r\nTPX560> ab\r\nTPX560> ");
+    EXPECT_EQ(line.sim().received(), (Bytes{51, 0x0D, 'a', 'b', 0x0D, 'x', 'y'}));
+    EXPECT_EQ(s.terminal().text(), "3\r\nTPX560 ADMIN PASSWORD: xy");
 
     s.setDialogOpen(true);  // keys typed while a working dialog is open are not sent
     s.typedCharacter('z');
     loop.advance(100);
-    EXPECT_EQ(line.sim().received().back(), 0x0D);
+    EXPECT_EQ(line.sim().received().back(), 'y');
 }
 
 TEST_F(ShellFixture, NoPortAtStartForIsdnOrWithoutSettings) {

@@ -41,16 +41,22 @@ private slots:
         qputenv("XDG_CONFIG_HOME", (tmp_.path() + "/config").toUtf8());
         QDir::setCurrent(tmp_.path());  // the transcript goes to the current folder
         QVERIFY(seedHome(home().toStdString(), shippedDataDir()).ok());
-        sim_ = std::make_unique<uitest::SimProcess>(tmp_.path() + "/com1", QStringList{"--baud", "38400"});
-        QVERIFY(sim_->ok());
-        qputenv("TPX_COM1", sim_->link().toUtf8());
+        qputenv("TPX_COM1", (tmp_.path() + "/com1").toUtf8());
         MessageBox::setAnswerer([this](const MessageBox::Shown& s) {
             shown_ << s.text;
-            return MessageBox::Ok;
+            return s.buttons == MessageBox::YesNo ? MessageBox::Yes : MessageBox::Ok;
         });
     }
 
-    void cleanupTestCase() { sim_.reset(); }
+    // Every test meets a switch of its own, just started.
+    void init() { startSim({}); }
+    void cleanup() { sim_.reset(); }
+    void startSim(const QStringList& args) {
+        sim_.reset();
+        sim_ = std::make_unique<uitest::SimProcess>(tmp_.path() + "/com1", QStringList{"--baud", "38400"} + args);
+        QVERIFY(sim_->ok());
+        shown_.clear();
+    }
 
     void frameHasItsBarsAndCommands() {
         CMainFrame frame(home().toStdString());
@@ -75,6 +81,7 @@ private slots:
         QVERIFY(frame.action(kCmdFlashUpload)->isEnabled());
         QVERIFY(!frame.action(kCmdDownload)->isEnabled());
         QVERIFY(!frame.action(kCmdCloseLog)->isEnabled());
+        QCOMPARE(frame.action(kCmdLcrUpload)->text(), QString("LCR Table Upload"));  // partial.dat's label
 
         auto* progress = frame.findChild<QProgressBar*>("progress");
         QVERIFY(progress && !progress->isVisible());
@@ -99,10 +106,11 @@ private slots:
         QVERIFY(!frame.action(kCmdSettings)->isEnabled());
 
         QTest::keyClicks(view, "hello");
-        QTest::keyClick(view, Qt::Key_Return);
-        QTRY_VERIFY_WITH_TIMEOUT(view->toPlainText().endsWith("hello\nTPX560> "), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(view->toPlainText().endsWith("hello"), 3000);
         QTest::keyClick(view, Qt::Key_Backspace);  // the switch erases, the view follows
-        QTRY_VERIFY_WITH_TIMEOUT(view->toPlainText().endsWith("hello\nTPX560>"), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(view->toPlainText().endsWith("hell"), 3000);
+        QTest::keyClick(view, Qt::Key_Return);
+        QTRY_VERIFY_WITH_TIMEOUT(view->toPlainText().endsWith("hell\nTPX560 ADMIN PASSWORD: "), 3000);
         uitest::screenshot(&frame, "tpxadmin-terminal");
 
         frame.action(kCmdClearScreen)->trigger();
@@ -170,7 +178,7 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(frame.shell().link().serialOpen(), 2000);
             auto* view = frame.findChild<CTerminalView*>("2000");
             // MON (key code 51, echoed as "3") and CR woke the console.
-            QTRY_VERIFY_WITH_TIMEOUT(view->toPlainText().endsWith("3\nTPX560> "), 3000);
+            QTRY_VERIFY_WITH_TIMEOUT(view->toPlainText().endsWith("3\nTPX560 ADMIN PASSWORD: "), 3000);
             frame.close();
             QVERIFY(!frame.shell().link().linkUp());
         }
@@ -181,6 +189,57 @@ private slots:
             ++mons;
         QCOMPARE(mons, std::size_t(1 + 11));
         QFile::remove(home() + "/DATA/cfgcomm.DAT");
+    }
+
+    void loginIdentifiesTheSwitchAndResetSendsTheResetText() {
+        startSim({"--model", "2", "--version", "4.0Di", "--password", "1*0#", "--ext-memory", "--nation", "52FF"});
+        CMainFrame frame(home().toStdString());
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        frame.action(kCmdPort)->trigger();
+        QVERIFY(frame.shell().link().serialOpen());
+
+        uitest::whenModal("passwordDialog", [](QWidget* dlg) {
+            auto* edit = dlg->findChild<QLineEdit*>("password");
+            QCOMPARE(edit->echoMode(), QLineEdit::Password);
+            QCOMPARE(edit->maxLength(), 250);
+            edit->setText("1*0#");
+            uitest::screenshot(dlg, "tpxadmin-password");
+            dlg->findChild<QAbstractButton*>("1")->click();
+        });
+        QVERIFY(frame.shell().startAdminSession());
+        QCOMPARE(frame.statusText(), QString("TPX560 Hotel"));
+        const SessionValues& v = frame.shell().session();
+        QCOMPARE(int(v.model), 18);
+        QCOMPARE(QString::fromStdString(v.version), QString("4.0Di"));
+        QCOMPARE(v.nation, std::uint16_t(0x52FF));
+        QVERIFY(v.extensionMemory);
+        QVERIFY(shown_.isEmpty());
+        uitest::screenshot(&frame, "tpxadmin-identified");
+
+        QVERIFY(frame.action(kCmdReset)->isEnabled());
+        frame.action(kCmdReset)->trigger();
+        QCOMPARE(shown_.value(0), QString("Now, TPX system will be reset. Are you sure?"));
+        auto trace = readFile((tmp_.path() + "/trace.txt").toStdString());
+        QVERIFY(trace);
+        QVERIFY(trace->find("(L) <- 01 0b 0a 0c \n") != std::string::npos);  // the keyed password
+        QVERIFY(trace->find("(L) <- fd \n") != std::string::npos);
+        QVERIFY(trace->find("(L) <- 0d 77 75 6d 62 61 74 0d 72 20 74 70 78 0d \n") != std::string::npos);
+        frame.action(kCmdPort)->trigger();
+    }
+
+    void refusedLoginShowsMessage28() {
+        startSim({"--password", "1234"});
+        CMainFrame frame(home().toStdString());
+        frame.show();
+        frame.action(kCmdPort)->trigger();
+        uitest::whenModal("passwordDialog", [](QWidget* dlg) {
+            dlg->findChild<QLineEdit*>("password")->setText("9999");
+            dlg->findChild<QAbstractButton*>("1")->click();
+        });
+        QVERIFY(!frame.shell().startAdminSession());
+        QCOMPARE(shown_.value(0), QString::fromStdString(frame.shell().messages().text[28]).trimmed());
+        frame.action(kCmdPort)->trigger();
     }
 
     void aboutBox() {

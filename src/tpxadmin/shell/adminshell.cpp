@@ -19,6 +19,7 @@ AdminShell::AdminShell(EventLoop& loop, DeviceOpener& opener, AdminHost& host,
       transcript_(loop),
       link_(std::make_unique<CCommLink>(loop, opener, static_cast<CommLinkHost&>(*this), transcript_, home_)) {
     link_->setConsumer(kModeTerminal, [this](ByteView chunk) { showChunk(chunk); });
+    session_ = std::make_unique<AdminSession>(loop_, *link_, static_cast<SessionHost&>(*this));
 }
 
 AdminShell::~AdminShell() {
@@ -36,6 +37,10 @@ void AdminShell::create() {
         if (auto data = readFile(*path)) phrases_ = parsePhraseFile(*data);
     }
     if (phrases_.overflow) showMessage(19);
+    if (auto path = findFile(home_, kPartialFile)) {
+        if (auto data = readFile(*path)) partial_ = parsePartialTable(*data);
+    }
+    board_ = emptyBoardTable();
 }
 
 void AdminShell::firstActivation() {
@@ -152,6 +157,16 @@ std::string AdminShell::messageText(int n) const {
 
 void AdminShell::showMessage(int n) { host_.showText(messageText(n)); }
 
+void AdminShell::resetSwitch() {
+    if (!host_.askYesNo("Now, TPX system will be reset. Are you sure?")) return;
+    link_->sendBlock(asBytes(kResetText));
+}
+
+std::string AdminShell::lcrCommandText() const {
+    if (partial_.loaded()) return partial_.label;
+    return std::string(findCommand(kCmdLcrUpload)->text);
+}
+
 void AdminShell::returnToIdle() {
     setDialogOpen(false);
     wait(10);
@@ -172,6 +187,7 @@ ShellState AdminShell::state() const {
     s.isdnRunning = link_->isdnRunning();
     s.linkType = link_->settings().linkType;
     s.dialogOpen = dialogOpen_;
+    s.partialTableLoaded = partial_.loaded();
     return s;
 }
 

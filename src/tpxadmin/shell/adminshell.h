@@ -10,6 +10,8 @@
 
 #include "common/clock.h"
 #include "tpxadmin/link/commlink.h"
+#include "tpxadmin/session/adminsession.h"
+#include "tpxadmin/transfer/userfile.h"
 #include "tpxadmin/shell/commands.h"
 #include "tpxadmin/shell/terminalbuffer.h"
 #include "tpxadmin/shell/textfiles.h"
@@ -32,9 +34,14 @@ public:
     virtual bool startProgram(const std::string& name) = 0;
     // Enabling state or texts of commands may have changed.
     virtual void commandsChanged() {}
+    // A modal Yes/No question; true for Yes.
+    virtual bool askYesNo(const std::string& text) = 0;
+    // The login password dialog (masked, 250 characters); nullopt when cancelled.
+    virtual std::optional<std::string> askPassword() = 0;
+    virtual void setWaitCursor(bool on) = 0;
 };
 
-class AdminShell : private CommLinkHost {
+class AdminShell : private CommLinkHost, private SessionHost {
 public:
     // `home`: the program folder (the TPX home); `transcriptPath`: ".\\trace.txt" of the
     // current folder.
@@ -69,9 +76,22 @@ public:
     void appendText(std::string_view text);
 
     // Show message N of the message table (OK).
-    void showMessage(int n);
+    void showMessage(int n) override;
     const MessageTable& messages() const { return messages_; }
     const PhraseTable& phrases() const { return phrases_; }
+
+    // Login, acknowledgement and identification (every command that needs the switch).
+    bool startAdminSession() { return session_->start(); }
+    SessionValues& session() { return session_->values(); }
+    AdminSession& adminSession() { return *session_; }
+    // The Reset command: asks, then sends the 14-byte reset text.
+    void resetSwitch();
+    static constexpr std::string_view kResetText = "\rwumbat\rr tpx\r";
+
+    const PartialTable& partialTable() const { return partial_; }
+    // The LCR Upload command's menu text: the partial upload table's label when loaded.
+    std::string lcrCommandText() const;
+    BoardTable& boardTable() { return board_; }
 
     // Return to idle when a working dialog closes.
     void returnToIdle();
@@ -95,6 +115,9 @@ private:
     void showFileError(const SysStatus& error) override { host_.showFileError(error); }
     void appendLinkNote(const std::string& text) override { appendText(text); }
     void linkStateChanged() override { host_.commandsChanged(); }
+    std::optional<std::string> askPassword() override { return host_.askPassword(); }
+    void setStatusText(const std::string& text) override { host_.setStatusText(text); }
+    void setWaitCursor(bool on) override { host_.setWaitCursor(on); }
     void closeLink();
     std::string messageText(int n) const;
 
@@ -104,6 +127,9 @@ private:
     std::filesystem::path transcriptPath_;
     Transcript transcript_;
     std::unique_ptr<CCommLink> link_;
+    std::unique_ptr<AdminSession> session_;
+    PartialTable partial_;
+    BoardTable board_ = emptyBoardTable();
     MessageTable messages_;
     PhraseTable phrases_;
     TerminalBuffer terminal_;

@@ -36,10 +36,10 @@ constexpr std::array<int, 15> kToolbar = {kCmdOpenLog, kCmdCloseLog, 0,         
                                           kCmdSysSpeed, kCmdStaName, kCmdUpload,  kCmdDownload,
                                           0,           kCmdAbout,    kCmdHelpContents};
 
-constexpr std::array<int, 10> kImplemented = {kCmdOpenLog,     kCmdCloseLog, kCmdExit,
+constexpr std::array<int, 11> kImplemented = {kCmdOpenLog,     kCmdCloseLog, kCmdExit,
                                               kCmdFlashUpload, kCmdPort,     kCmdSettings,
                                               kCmdClearScreen, kCmdToolbar,  kCmdStatusBar,
-                                              kCmdAbout};
+                                              kCmdAbout,       kCmdReset};
 }  // namespace
 
 std::span<const CommandInfo> commandTable() { return kCommands; }

@@ -19,6 +19,7 @@
 #include "platform/ui/messagebox.h"
 #include "platform/ui/qteventloop.h"
 #include "tpxadmin/ui/aboutdialog.h"
+#include "tpxadmin/ui/passworddialog.h"
 #include "tpxadmin/ui/settingsdialog.h"
 #include "tpxadmin/ui/terminalview.h"
 
@@ -170,6 +171,7 @@ void CMainFrame::runCommand(int id) {
         case kCmdToolbar: toolbar_->setVisible(!toolbar_->isVisible()); break;
         case kCmdStatusBar: statusBar()->setVisible(!statusBar()->isVisible()); break;
         case kCmdAbout: onAbout(); break;
+        case kCmdReset: shell_->resetSwitch(); break;
         default: break;
     }
     commandsChanged();
@@ -248,6 +250,24 @@ void CMainFrame::terminalEdited(const TerminalEdit& edit) {
     if (view_) view_->applyEdit(edit, shell_->terminal().text());
 }
 
+bool CMainFrame::askYesNo(const std::string& text) {
+    return MessageBox::show(this, "TpxAdmin", QString::fromStdString(text).trimmed(), MessageBox::YesNo,
+                            MessageBox::Question) == MessageBox::Yes;
+}
+
+std::optional<std::string> CMainFrame::askPassword() {
+    CPasswordDialog dlg(this);
+    if (dlg.exec() != QDialog::Accepted) return std::nullopt;
+    return dlg.password().toStdString();
+}
+
+void CMainFrame::setWaitCursor(bool on) {
+    if (on == waitCursor_) return;
+    waitCursor_ = on;
+    if (on) QApplication::setOverrideCursor(Qt::WaitCursor);
+    else QApplication::restoreOverrideCursor();
+}
+
 bool CMainFrame::startProgram(const std::string& name) {
     QString program = QString::fromStdString(name);
     QString beside = QCoreApplication::applicationDirPath() + "/" + program;
@@ -258,6 +278,7 @@ bool CMainFrame::startProgram(const std::string& name) {
 void CMainFrame::commandsChanged() {
     for (auto& [id, a] : actions_) a->setEnabled(shell_->commandEnabled(id));
     if (auto* port = action(kCmdPort)) port->setText(qs(shell_->portCommandText()));
+    if (auto* lcr = action(kCmdLcrUpload)) lcr->setText(QString::fromStdString(shell_->lcrCommandText()));
     if (auto* t = action(kCmdToolbar); t && toolbar_) t->setChecked(toolbar_->isVisible() || !isVisible());
     if (auto* s = action(kCmdStatusBar)) s->setChecked(statusBar()->isVisible() || !isVisible());
 }

@@ -55,6 +55,9 @@ private:
     void terminalEdited(const TerminalEdit& edit) override;
     bool startProgram(const std::string& name) override;
     void commandsChanged() override;
+    bool askYesNo(const std::string& text) override;
+    std::optional<std::string> askPassword() override;
+    void setWaitCursor(bool on) override;
 
     void buildMenus();
     void buildToolbar();
@@ -73,6 +76,7 @@ private:
     std::map<int, QAction*> actions_;
     bool activated_ = false;
     bool shutDown_ = false;
+    bool waitCursor_ = false;
 };
 
 }  // namespace tpx::admin

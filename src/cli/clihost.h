@@ -1,0 +1,43 @@
+// The command line's host of the TpxAdmin engines: messages and progress on stderr,
+// questions answered by flags or, on a terminal, by the user.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "tpxadmin/shell/adminshell.h"
+
+namespace tpx::cli {
+
+class CliHost : public admin::AdminHost {
+public:
+    // `password`: the answer to the password dialog (nullopt: ask on the terminal, or
+    // cancel when there is none). `yes`: answer every question with Yes.
+    CliHost(std::optional<std::string> password, bool yes) : password_(std::move(password)), yes_(yes) {}
+
+    void showText(const std::string& text) override;
+    void showFileError(const SysStatus& e) override;
+    void setStatusText(const std::string& text) override;
+    void setTitle(const std::string&) override {}
+    void beep() override {}
+    void terminalEdited(const admin::TerminalEdit& edit) override;
+    bool startProgram(const std::string&) override { return false; }
+    bool askYesNo(const std::string& text) override;
+    std::optional<std::string> askPassword() override;
+    void setWaitCursor(bool) override {}
+
+    // Terminal text goes to stdout when set (tpx console).
+    bool showTerminal = false;
+    // The texts shown, for the one-line failure reason.
+    const std::string& lastText() const { return lastText_; }
+    const std::string& status() const { return status_; }
+
+private:
+    std::optional<std::string> password_;
+    bool yes_;
+    std::string lastText_;
+    std::string status_;
+    std::size_t shown_ = 0;
+};
+
+}  // namespace tpx::cli
