@@ -37,6 +37,10 @@ std::optional<std::string> askTerminal(const std::string& prompt, bool echo) {
 }  // namespace
 
 void CliHost::showText(const std::string& text) {
+    if (progressShown_) {
+        std::fputc('\n', stderr);
+        progressShown_ = false;
+    }
     lastText_ = trimmed(text);
     std::fprintf(stderr, "tpx: %s\n", lastText_.c_str());
 }
@@ -67,6 +71,27 @@ bool CliHost::askYesNo(const std::string& text) {
 std::optional<std::string> CliHost::askPassword() {
     if (password_) return password_;
     return askTerminal("Password: ", false);
+}
+
+void CliHost::progress(const admin::TransferView& v, bool force) {
+    const std::int64_t now = clock ? clock->monotonicMs() : 0;
+    if (!force && now - lastProgress_ < 250) return;
+    lastProgress_ = now;
+    using admin::TransferView;
+    std::fprintf(stderr, "\r%s: basic %u/%u (%d%%)", v.title.c_str(), v.basicDone, v.basicTotal,
+                 TransferView::percent(v.basicDone, v.basicTotal));
+    if (v.extTotal > 0 || v.extDone > 0)
+        std::fprintf(stderr, ", extension %u/%u (%d%%)", v.extDone, v.extTotal,
+                     TransferView::percent(v.extDone, v.extTotal));
+    std::fprintf(stderr, ", retry %d %-7s", v.attempts, v.status.c_str());
+    progressShown_ = true;
+}
+
+void CliHost::transferDialogOpened(const admin::TransferView& view) { progress(view, true); }
+void CliHost::transferViewChanged(const admin::TransferView& view) { progress(view, false); }
+void CliHost::transferDialogClosed() {
+    if (progressShown_) std::fputc('\n', stderr);
+    progressShown_ = false;
 }
 
 }  // namespace tpx::cli

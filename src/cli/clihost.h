@@ -25,6 +25,15 @@ public:
     bool askYesNo(const std::string& text) override;
     std::optional<std::string> askPassword() override;
     void setWaitCursor(bool) override {}
+    std::optional<std::filesystem::path> askUserFile(const std::filesystem::path&) override { return userFile; }
+    void transferDialogOpened(const admin::TransferView& view) override;
+    void transferViewChanged(const admin::TransferView& view) override;
+    void transferDialogClosed() override;
+
+    // The file a transfer command works on.
+    std::optional<std::filesystem::path> userFile;
+    // A clock for throttling progress lines.
+    const Clock* clock = nullptr;
 
     // Terminal text goes to stdout when set (tpx console).
     bool showTerminal = false;
@@ -38,6 +47,9 @@ private:
     std::string lastText_;
     std::string status_;
     std::size_t shown_ = 0;
+    std::int64_t lastProgress_ = -1000000;
+    bool progressShown_ = false;
+    void progress(const admin::TransferView& view, bool force);
 };
 
 }  // namespace tpx::cli

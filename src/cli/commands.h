@@ -5,4 +5,6 @@ class Args;
 // Each subcommand: exit status 0 on success, non-zero with a one-line reason on stderr.
 int runConsole(Args& args);
 int runIdentify(Args& args);
+int runDownload(Args& args);
+int runUpload(Args& args);
 }  // namespace tpx::cli

@@ -19,6 +19,8 @@ struct Subcommand {
 constexpr Subcommand kSubcommands[] = {
     {"console", "show the switch's administration console; send texts to it", tpx::cli::runConsole},
     {"identify", "log in and print the switch's model, version and nation", tpx::cli::runIdentify},
+    {"download", "read the switch's database into a user file (and extension file)", tpx::cli::runDownload},
+    {"upload", "write a user file (and extension file) into the switch", tpx::cli::runUpload},
 };
 
 void usage(std::FILE* to) {

@@ -172,4 +172,54 @@ SysStatus writeFileAtomically(const fs::path& path, std::string_view data) {
     return {};
 }
 
+SysStatus StagedFile::open(const fs::path& path) {
+    abandon();
+    path_ = path;
+    staging_ = path;
+    staging_ += ".part~";
+    file_ = std::fopen(staging_.c_str(), "wb");
+    if (!file_) return SysStatus::fromErrno("create " + path.string());
+    written_ = 0;
+    return {};
+}
+
+SysStatus StagedFile::write(ByteView bytes) {
+    if (!file_) return SysStatus(EBADF, "write " + path_.string());
+    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
+        return SysStatus::fromErrno("write " + path_.string());
+    written_ += bytes.size();
+    return {};
+}
+
+SysStatus StagedFile::finish() {
+    if (finished_) return {};
+    if (!file_) return SysStatus(EBADF, "write " + path_.string());
+    SysStatus st;
+    if (std::fflush(file_) != 0 || ::fsync(::fileno(file_)) != 0) st = SysStatus::fromErrno("write " + path_.string());
+    if (std::fclose(file_) != 0 && st.ok()) st = SysStatus::fromErrno("write " + path_.string());
+    file_ = nullptr;
+    finished_ = st.ok();
+    return st;
+}
+
+SysStatus StagedFile::commit() {
+    SysStatus st = finish();
+    if (st.ok() && ::rename(staging_.c_str(), path_.c_str()) != 0) st = SysStatus::fromErrno("replace " + path_.string());
+    if (!st.ok()) {
+        abandon();
+        return st;
+    }
+    finished_ = false;
+    staging_.clear();
+    return {};
+}
+
+void StagedFile::abandon() {
+    if (file_) std::fclose(file_);
+    file_ = nullptr;
+    finished_ = false;
+    if (!staging_.empty()) ::unlink(staging_.c_str());
+    staging_.clear();
+}
+
 }  // namespace tpx

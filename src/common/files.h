@@ -3,11 +3,13 @@
 // leaves a half-written one behind.
 #pragma once
 
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "common/bytes.h"
 #include "common/syserror.h"
 
 namespace tpx {
@@ -41,6 +43,36 @@ std::optional<std::string> readFile(const fs::path& path, SysStatus* error = nul
 // Writes `data` to a temporary file beside `path`, flushes it and renames it over `path`,
 // so readers see either the old file or the complete new one.
 SysStatus writeFileAtomically(const fs::path& path, std::string_view data);
+
+// A file written piece by piece that appears under its name only when complete: the bytes
+// go to "<name>.part~" beside it, commit() renames that over the name, and abandon() (or
+// destruction without commit) removes it. An existing file of that name stays untouched
+// until the commit.
+class StagedFile {
+public:
+    StagedFile() = default;
+    ~StagedFile() { abandon(); }
+    StagedFile(const StagedFile&) = delete;
+    StagedFile& operator=(const StagedFile&) = delete;
+
+    SysStatus open(const fs::path& path);
+    SysStatus write(ByteView bytes);
+    // Flushes and closes the staging file; the name still shows the old file.
+    SysStatus finish();
+    // finish(), then replaces the named file.
+    SysStatus commit();
+    void abandon();
+    bool isOpen() const { return file_ != nullptr || finished_; }
+    const fs::path& path() const { return path_; }
+    std::uint64_t written() const { return written_; }
+
+private:
+    fs::path path_;
+    fs::path staging_;
+    std::FILE* file_ = nullptr;
+    bool finished_ = false;
+    std::uint64_t written_ = 0;
+};
 
 // The folder the running program was started from (resolved /proc/self/exe).
 fs::path programFolder();

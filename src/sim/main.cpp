@@ -37,7 +37,13 @@ void usage(std::FILE* to) {
         "  --ack MODE         answer to a login: accept (default), refuse (0xF3),\n"
         "                     sorry (\"SORRY\"), silent (no answer)\n"
         "  --fault NAME       inject a fault (repeatable): no-prompt, deny (\"Access\n"
-        "                     Canceled!\"), ident-silent, ident-short, ident-split\n",
+        "                     Canceled!\"), ident-silent, ident-short, ident-split;\n"
+        "                     in transfers (K counts blocks or packets from 1):\n"
+        "                     bad-block:K, bad-block-always:K, stall:K, stall-always:K,\n"
+        "                     garbage:K, nak:K, nak-always:K, lost:K\n"
+        "  --basic-size N     bytes of the basic database (default 49152)\n"
+        "  --ext-size N       bytes of the extension database (default 8192)\n"
+        "  --dump DIR         write basic.bin and ext.bin to DIR after every upload and at exit\n",
         to);
 }
 
@@ -46,6 +52,7 @@ void usage(std::FILE* to) {
 int main(int argc, char** argv) {
     tpx::sim::SimConfig cfg;
     std::string link;
+    std::string dumpDir;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         auto next = [&]() -> std::string {
@@ -64,6 +71,9 @@ int main(int argc, char** argv) {
             else if (a == "--password") cfg.password = next();
             else if (a == "--ext-memory") cfg.extensionMemory = true;
             else if (a == "--seed") cfg.seed = static_cast<std::uint32_t>(std::stoul(next()));
+            else if (a == "--basic-size") cfg.database.basicSize = std::stoul(next());
+            else if (a == "--ext-size") cfg.database.extSize = std::stoul(next());
+            else if (a == "--dump") dumpDir = next();
             else if (a == "--ack") {
                 std::string m = next();
                 if (m == "accept") cfg.ack = tpx::sim::AckMode::Accept;
@@ -79,7 +89,22 @@ int main(int argc, char** argv) {
                 else if (f == "ident-silent") faults.identSilent = true;
                 else if (f == "ident-short") faults.identShort = true;
                 else if (f == "ident-split") faults.identSplit = true;
-                else throw std::invalid_argument(f);
+                else {
+                    auto colon = f.find(':');
+                    if (colon == std::string::npos) throw std::invalid_argument(f);
+                    const std::string kind = f.substr(0, colon);
+                    const int k = std::stoi(f.substr(colon + 1));
+                    tpx::sim::TransferFaults& t = cfg.database.faults;
+                    if (kind == "bad-block") t.badBlock = k;
+                    else if (kind == "bad-block-always") t.badBlock = k, t.badEvery = true;
+                    else if (kind == "stall") t.stallBlock = k;
+                    else if (kind == "stall-always") t.stallBlock = k, t.stallEvery = true;
+                    else if (kind == "garbage") t.garbageBlock = k;
+                    else if (kind == "nak") t.nakPacket = k;
+                    else if (kind == "nak-always") t.nakPacket = k, t.nakEvery = true;
+                    else if (kind == "lost") t.lostAt = k;
+                    else throw std::invalid_argument(f);
+                }
             }
             else if (a == "--help" || a == "-h") {
                 usage(stdout);
@@ -127,7 +152,22 @@ int main(int argc, char** argv) {
         // No program on the line: what the switch says is lost, as on a real port.
         (void)master->writeAll(out, 1000);
     });
-    master->startReading([&](tpx::ByteView in) { sim.receive(in); }, [](int) {});
+    int stored = 0;
+    auto dump = [&] {
+        if (!dumpDir.empty() && !sim.database().dump(dumpDir))
+            std::fprintf(stderr, "tpxsim: cannot write the dump to %s\n", dumpDir.c_str());
+    };
+    dump();
+    master->startReading(
+        [&](tpx::ByteView in) {
+            sim.receive(in);
+            // After an upload (packets stored and the transfer over) the dump follows.
+            if (sim.database().packetsStored() != stored && !sim.database().active()) {
+                stored = sim.database().packetsStored();
+                dump();
+            }
+        },
+        [](int) {});
 
     std::atomic<bool> stop{false};
     std::thread signals([&] {
@@ -142,6 +182,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     loop.waitUntil([&] { return stop.load(); }, tpx::EventLoop::kForever);
     master->close();
+    dump();
     std::filesystem::remove(link, ec);
     return 0;
 }

@@ -24,7 +24,9 @@ public:
         auto delayMs = static_cast<std::int64_t>((line_.upFreeAtUs_ - nowUs + 999) / 1000);
         Bytes copy(bytes.begin(), bytes.end());
         SimLine* line = &line_;
-        line_.loop_.postAfter(delayMs, [line, copy] { line->sim_->receive(copy); });
+        line_.loop_.postAfter(delayMs, [line, copy, alive = line_.alive_] {
+            if (*alive) line->sim_->receive(copy);
+        });
         return {};
     }
     void purge() override {}

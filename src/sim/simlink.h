@@ -13,6 +13,7 @@ namespace tpx::sim {
 class SimLine {
 public:
     SimLine(EventLoop& loop, SimConfig config);
+    ~SimLine() { *alive_ = false; }
     SwitchSim& sim() { return *sim_; }
     // The device a program opens; one at a time.
     std::unique_ptr<ByteDevice> open(SysStatus* error);
@@ -28,6 +29,7 @@ private:
     bool inUse_ = false;
     SerialParams params_;
     double upFreeAtUs_ = 0;  // when the PC-to-switch direction is free again
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // bytes on the way check it
 };
 
 class SimOpener : public DeviceOpener {

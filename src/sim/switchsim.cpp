@@ -14,7 +14,14 @@ std::string modelName(int model) {
 }
 
 SwitchSim::SwitchSim(EventLoop& loop, SimConfig config, Sink toLine)
-    : loop_(loop), config_(std::move(config)), out_(loop, config_.baud, config_.bitsPerChar, std::move(toLine)) {}
+    : loop_(loop), config_(std::move(config)), out_(loop, config_.baud, config_.bitsPerChar, std::move(toLine)) {
+    DatabaseConfig db = config_.database;
+    db.model = config_.model;
+    db.version = config_.version;
+    db.extension = config_.extensionMemory;
+    db.seed = config_.seed;
+    db_ = std::make_unique<SimDatabase>(loop_, db, [this](ByteView b) { send(b); });
+}
 
 SwitchSim::~SwitchSim() { *alive_ = false; }
 
@@ -27,6 +34,10 @@ void SwitchSim::receive(ByteView bytes) {
             case State::Console: console(b); break;
             case State::Password: password(b); break;
             case State::Admin: admin(b); break;
+            case State::Transfer:
+                if (!db_->receive(b)) state_ = State::Console;  // MON ended administration
+                break;
+            case State::Maintenance: maintenance(b); break;
         }
     }
 }
@@ -74,6 +85,12 @@ void SwitchSim::password(std::uint8_t b) {
         return;
     }
     state_ = State::Console;
+    if (toString(typed_) == "wumbat") {
+        state_ = State::Maintenance;  // the maintenance login takes no acknowledgement
+        line_.clear();
+        send("\r\nMAINT> ");
+        return;
+    }
     switch (config_.ack) {
         case AckMode::Silent: return;
         case AckMode::Sorry: send("\r\nSORRY, ADMIN BUSY\r\n"); return;
@@ -105,8 +122,34 @@ Bytes SwitchSim::identification() const {
     return id;
 }
 
+void SwitchSim::maintenance(std::uint8_t b) {
+    if (b != '\r') {
+        if (line_.size() < 80) line_.push_back(static_cast<char>(b));
+        return;
+    }
+    if (line_ == "r tpx") {
+        ++restarts_;
+        send("\r\nTPX RESTARTING\r\n");
+        state_ = State::Console;
+        return;
+    }
+    line_.clear();
+    send("\r\nMAINT> ");
+}
+
 void SwitchSim::admin(std::uint8_t b) {
+    if (startByte_) {
+        startByte_ = false;
+        if (b == 0x0A) {
+            db_->start();
+            state_ = State::Transfer;
+            return;
+        }
+    }
     switch (b) {
+        case 0xF9:
+            startByte_ = true;
+            return;
         case 0xFD: {
             ++identifications_;
             const SimFaults& f = config_.faults;

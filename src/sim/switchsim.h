@@ -8,7 +8,9 @@
 //   password  collects the password up to CR (no echo): the keypad key codes of the
 //             configured password, or "tovrix" when none is set; answers 0xF2 (and enters
 //             administration), 0xF3 (refused) or "SORRY" (busy)
-//   admin     0xFD: the 13-byte identification; MON (key code 51) leaves administration
+//   admin     0xFD: the 13-byte identification; 0xF9 0x0A starts a database transfer
+//             (sim/database.h); MON (key code 51) leaves administration
+//   "wumbat" given as the password opens the maintenance login, where "r tpx" restarts
 #pragma once
 
 #include <cstdint>
@@ -18,6 +20,7 @@
 
 #include "common/bytes.h"
 #include "common/clock.h"
+#include "sim/database.h"
 #include "sim/pacedoutput.h"
 
 namespace tpx::sim {
@@ -43,6 +46,9 @@ struct SimConfig {
     std::uint32_t seed = 1;
     AckMode ack = AckMode::Accept;
     SimFaults faults;
+    // The database: sizes, extension address and transfer faults (model, version, seed
+    // and extension memory come from the fields above).
+    DatabaseConfig database;
 };
 
 // The console name of a model code: "TPX560" and so on.
@@ -60,11 +66,14 @@ public:
     // Everything the switch was sent so far (for tests).
     const Bytes& received() const { return received_; }
     // Where the administration port is.
-    enum class State { Console, Password, Admin };
+    enum class State { Console, Password, Admin, Transfer, Maintenance };
     State state() const { return state_; }
     // How many identification requests it answered, logins it accepted.
     int identifications() const { return identifications_; }
     int logins() const { return logins_; }
+    int restarts() const { return restarts_; }
+    SimDatabase& database() { return *db_; }
+    const SimDatabase& database() const { return *db_; }
 
     // The 13-byte identification reply of this switch.
     Bytes identification() const;
@@ -78,6 +87,7 @@ private:
     void password(std::uint8_t b);
     void admin(std::uint8_t b);
     void wake();
+    void maintenance(std::uint8_t b);
 
     EventLoop& loop_;
     SimConfig config_;
@@ -87,6 +97,10 @@ private:
     Bytes typed_;
     int identifications_ = 0;
     int logins_ = 0;
+    int restarts_ = 0;
+    bool startByte_ = false;  // 0xF9 seen, 0x0A expected
+    std::string line_;
+    std::unique_ptr<SimDatabase> db_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 

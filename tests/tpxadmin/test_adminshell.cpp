@@ -7,39 +7,13 @@
 #include "recorder.h"
 #include "sim/simlink.h"
 #include "testutil.h"
+#include "shellhost.h"
 #include "tpxadmin/shell/adminshell.h"
 
 using namespace tpx;
 using namespace tpx::admin;
 
 namespace {
-
-struct Host : AdminHost {
-    void showText(const std::string& t) override { texts.push_back(t); }
-    void showFileError(const SysStatus& e) override { fileErrors.push_back(e.message()); }
-    void setStatusText(const std::string& t) override { status = t; }
-    void setTitle(const std::string& t) override { title = t; }
-    void beep() override { ++beeps; }
-    void terminalEdited(const TerminalEdit&) override { ++edits; }
-    bool startProgram(const std::string& name) override {
-        started.push_back(name);
-        return canStart;
-    }
-    bool askYesNo(const std::string& t) override {
-        questions.push_back(t);
-        return answerYes;
-    }
-    std::optional<std::string> askPassword() override {
-        ++passwordAsked;
-        return password;
-    }
-    void setWaitCursor(bool on) override { waitCursor = on; }
-    std::vector<std::string> texts, fileErrors, started, questions;
-    std::string status, title;
-    int beeps = 0, edits = 0, passwordAsked = 0;
-    bool canStart = true, answerYes = true, waitCursor = false;
-    std::optional<std::string> password = "";
-};
 
 struct ShellFixture : ::testing::Test {
     ShellFixture() {
@@ -54,7 +28,7 @@ struct ShellFixture : ::testing::Test {
 
     TempDir home;
     VirtualLoop loop{1'800'000'000, {10, 0, 0}};
-    Host host;
+    ShellHost host;
     std::unique_ptr<AdminShell> shell;
 };
 

@@ -61,6 +61,8 @@ void AdminShell::closeLink() {
 }
 
 void AdminShell::shutDown() {
+    if (dialogOpen_ && link_->receiveMode() == kModeTransfer && transfer_ && !transfer_->closed())
+        transfer_->closeFromFrame();
     if (link_->linkUp()) {
         link_->setReceiveMode(kModeTerminal);
         wait(10);
@@ -165,6 +167,60 @@ void AdminShell::resetSwitch() {
 std::string AdminShell::lcrCommandText() const {
     if (partial_.loaded()) return partial_.label;
     return std::string(findCommand(kCmdLcrUpload)->text);
+}
+
+void AdminShell::transferCommand(Direction direction) {
+    if (dialogOpen_) return;
+    if (!startAdminSession()) {
+        link_->setReceiveMode(kModeTerminal);
+        return;
+    }
+    std::error_code ec;
+    std::filesystem::path folder = pathForWrite(home_, ".\\user");
+    std::filesystem::create_directories(folder, ec);
+    auto file = host_.askUserFile(folder);
+    if (!file) {
+        returnToIdle();
+        return;
+    }
+    TransferSetup setup;
+    setup.direction = direction;
+    setup.userFile = *file;
+    setup.sessionModel = session().model;
+    setup.sessionVersion = session().version;
+    setup.nation = session().nation;
+    setup.baudRate = link_->settings().baudRate;
+    if (lcr_) setup.partial = partial_;
+    setup.boardTable = &board_;
+    link_->setReceiveMode(kModeTransfer);
+    transfer_ = std::make_unique<TransferEngine>(loop_, *link_, static_cast<TransferHost&>(*this), std::move(setup));
+    TransferEngine* engine = transfer_.get();
+    link_->setConsumer(kModeTransfer, [engine](ByteView chunk) { engine->receive(chunk); });
+    setDialogOpen(true);
+    host_.transferDialogOpened(engine->view());
+    engine->open();
+}
+
+void AdminShell::lcrUpload() {
+    if (dialogOpen_) return;
+    if (!partial_.loaded()) {
+        host_.showText("There is no information for partial uploading!!");
+        return;
+    }
+    lcr_ = true;
+    transferCommand(Direction::Upload);
+    if (!dialogOpen_) lcr_ = false;  // no dialog came up: nothing to clear it later
+}
+
+void AdminShell::cancelTransfer() {
+    if (transfer_ && !transfer_->closed()) transfer_->cancel();
+}
+
+void AdminShell::transferClosed() {
+    link_->clearConsumer(kModeTransfer);
+    host_.transferDialogClosed();
+    lcr_ = false;
+    returnToIdle();
 }
 
 void AdminShell::returnToIdle() {

@@ -11,6 +11,7 @@
 #include "common/clock.h"
 #include "tpxadmin/link/commlink.h"
 #include "tpxadmin/session/adminsession.h"
+#include "tpxadmin/transfer/transfer.h"
 #include "tpxadmin/transfer/userfile.h"
 #include "tpxadmin/shell/commands.h"
 #include "tpxadmin/shell/terminalbuffer.h"
@@ -39,9 +40,15 @@ public:
     // The login password dialog (masked, 250 characters); nullopt when cancelled.
     virtual std::optional<std::string> askPassword() = 0;
     virtual void setWaitCursor(bool on) = 0;
+    // The open-file dialog for a user file ("User Files (*.usr)") in `folder`.
+    virtual std::optional<std::filesystem::path> askUserFile(const std::filesystem::path& folder) = 0;
+    // Dialog 143: shown when a transfer opens, refreshed, closed when it ends.
+    virtual void transferDialogOpened(const TransferView& view) = 0;
+    virtual void transferViewChanged(const TransferView& view) = 0;
+    virtual void transferDialogClosed() = 0;
 };
 
-class AdminShell : private CommLinkHost, private SessionHost {
+class AdminShell : private CommLinkHost, private SessionHost, private TransferHost {
 public:
     // `home`: the program folder (the TPX home); `transcriptPath`: ".\\trace.txt" of the
     // current folder.
@@ -93,6 +100,14 @@ public:
     std::string lcrCommandText() const;
     BoardTable& boardTable() { return board_; }
 
+    // UpLoad, DownLoad and LCR Upload: login, the file, then dialog 143 (the transfer).
+    void transferCommand(Direction direction);
+    void lcrUpload();
+    void cancelTransfer();
+    // The running transfer, or the last one (nullptr before the first).
+    const TransferEngine* transfer() const { return transfer_.get(); }
+    bool lcrFlag() const { return lcr_; }
+
     // Return to idle when a working dialog closes.
     void returnToIdle();
     void wait(int tenths) { waitTenths(loop_, tenths); }
@@ -118,6 +133,11 @@ private:
     std::optional<std::string> askPassword() override { return host_.askPassword(); }
     void setStatusText(const std::string& text) override { host_.setStatusText(text); }
     void setWaitCursor(bool on) override { host_.setWaitCursor(on); }
+    // TransferHost
+    void showText(const std::string& text) override { host_.showText(text); }
+    bool askYesNo(const std::string& text) override { return host_.askYesNo(text); }
+    void transferViewChanged(const TransferView& view) override { host_.transferViewChanged(view); }
+    void transferClosed() override;
     void closeLink();
     std::string messageText(int n) const;
 
@@ -128,6 +148,8 @@ private:
     Transcript transcript_;
     std::unique_ptr<CCommLink> link_;
     std::unique_ptr<AdminSession> session_;
+    std::unique_ptr<TransferEngine> transfer_;
+    bool lcr_ = false;
     PartialTable partial_;
     BoardTable board_ = emptyBoardTable();
     MessageTable messages_;

@@ -36,10 +36,9 @@ constexpr std::array<int, 15> kToolbar = {kCmdOpenLog, kCmdCloseLog, 0,         
                                           kCmdSysSpeed, kCmdStaName, kCmdUpload,  kCmdDownload,
                                           0,           kCmdAbout,    kCmdHelpContents};
 
-constexpr std::array<int, 11> kImplemented = {kCmdOpenLog,     kCmdCloseLog, kCmdExit,
-                                              kCmdFlashUpload, kCmdPort,     kCmdSettings,
-                                              kCmdClearScreen, kCmdToolbar,  kCmdStatusBar,
-                                              kCmdAbout,       kCmdReset};
+constexpr std::array<int, 14> kImplemented = {
+    kCmdOpenLog, kCmdCloseLog, kCmdExit,    kCmdFlashUpload, kCmdPort,   kCmdSettings, kCmdClearScreen,
+    kCmdToolbar, kCmdStatusBar, kCmdAbout, kCmdReset,       kCmdUpload, kCmdDownload, kCmdLcrUpload};
 }  // namespace
 
 std::span<const CommandInfo> commandTable() { return kCommands; }

@@ -22,6 +22,7 @@
 #include "tpxadmin/ui/passworddialog.h"
 #include "tpxadmin/ui/settingsdialog.h"
 #include "tpxadmin/ui/terminalview.h"
+#include "tpxadmin/ui/transferdialog.h"
 
 namespace tpx::admin {
 
@@ -172,6 +173,9 @@ void CMainFrame::runCommand(int id) {
         case kCmdStatusBar: statusBar()->setVisible(!statusBar()->isVisible()); break;
         case kCmdAbout: onAbout(); break;
         case kCmdReset: shell_->resetSwitch(); break;
+        case kCmdUpload: shell_->transferCommand(Direction::Upload); break;
+        case kCmdDownload: shell_->transferCommand(Direction::Download); break;
+        case kCmdLcrUpload: shell_->lcrUpload(); break;
         default: break;
     }
     commandsChanged();
@@ -266,6 +270,35 @@ void CMainFrame::setWaitCursor(bool on) {
     waitCursor_ = on;
     if (on) QApplication::setOverrideCursor(Qt::WaitCursor);
     else QApplication::restoreOverrideCursor();
+}
+
+std::optional<std::filesystem::path> CMainFrame::askUserFile(const std::filesystem::path& folder) {
+    QFileDialog dlg(this, QString(), QString::fromStdString(folder.string()), "User Files (*.usr)");
+    dlg.setObjectName("userFileDialog");
+    dlg.setAcceptMode(QFileDialog::AcceptSave);  // a download names a new file; an upload picks one
+    dlg.setDefaultSuffix("usr");
+    dlg.selectFile("*.usr");
+    dlg.setOption(QFileDialog::DontUseNativeDialog);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return std::nullopt;
+    return dlg.selectedFiles().first().toStdString();
+}
+
+void CMainFrame::transferDialogOpened(const TransferView& view) {
+    delete transferDialog_;
+    transferDialog_ = new CTransferDialog([this] { shell_->cancelTransfer(); }, this);
+    transferDialog_->update(view);
+    transferDialog_->show();
+}
+
+void CMainFrame::transferViewChanged(const TransferView& view) {
+    if (transferDialog_) transferDialog_->update(view);
+}
+
+void CMainFrame::transferDialogClosed() {
+    if (!transferDialog_) return;
+    transferDialog_->hide();
+    transferDialog_->deleteLater();
+    transferDialog_ = nullptr;
 }
 
 bool CMainFrame::startProgram(const std::string& name) {

@@ -20,6 +20,7 @@ class QtEventLoop;
 namespace tpx::admin {
 
 class CTerminalView;
+class CTransferDialog;
 
 class CMainFrame : public QMainWindow, private AdminHost {
     Q_OBJECT
@@ -30,6 +31,7 @@ public:
 
     AdminShell& shell() { return *shell_; }
     CTerminalView* terminalView() const { return view_; }
+    CTransferDialog* transferDialog() const { return transferDialog_; }
     QAction* action(int id) const;
 
     // Status bar progress indicator (0..100, step 10), hidden until shown.
@@ -58,6 +60,10 @@ private:
     bool askYesNo(const std::string& text) override;
     std::optional<std::string> askPassword() override;
     void setWaitCursor(bool on) override;
+    std::optional<std::filesystem::path> askUserFile(const std::filesystem::path& folder) override;
+    void transferDialogOpened(const TransferView& view) override;
+    void transferViewChanged(const TransferView& view) override;
+    void transferDialogClosed() override;
 
     void buildMenus();
     void buildToolbar();
@@ -77,6 +83,7 @@ private:
     bool activated_ = false;
     bool shutDown_ = false;
     bool waitCursor_ = false;
+    CTransferDialog* transferDialog_ = nullptr;
 };
 
 }  // namespace tpx::admin
