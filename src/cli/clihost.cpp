@@ -87,9 +87,17 @@ void CliHost::progress(const admin::TransferView& v, bool force) {
     progressShown_ = true;
 }
 
-void CliHost::transferDialogOpened(const admin::TransferView& view) { progress(view, true); }
-void CliHost::transferViewChanged(const admin::TransferView& view) { progress(view, false); }
+void CliHost::transferDialogOpened(const admin::TransferView& view) {
+    transferStart_ = transferEnd_ = clock ? clock->monotonicMs() : 0;
+    progress(view, true);
+}
+void CliHost::transferViewChanged(const admin::TransferView& view) {
+    // Every retry shows; the steady acknowledgements only now and then.
+    const bool notable = view.status != "S_ACK" && view.status != "R_ACK" && !view.status.empty();
+    progress(view, notable);
+}
 void CliHost::transferDialogClosed() {
+    transferEnd_ = clock ? clock->monotonicMs() : 0;
     if (progressShown_) std::fputc('\n', stderr);
     progressShown_ = false;
 }

@@ -25,7 +25,7 @@ public:
     bool askYesNo(const std::string& text) override;
     std::optional<std::string> askPassword() override;
     void setWaitCursor(bool) override {}
-    std::optional<std::filesystem::path> askUserFile(const std::filesystem::path&) override { return userFile; }
+    std::optional<std::filesystem::path> askUserFile(const std::filesystem::path&, bool) override { return userFile; }
     void transferDialogOpened(const admin::TransferView& view) override;
     void transferViewChanged(const admin::TransferView& view) override;
     void transferDialogClosed() override;
@@ -40,6 +40,8 @@ public:
     // The texts shown, for the one-line failure reason.
     const std::string& lastText() const { return lastText_; }
     const std::string& status() const { return status_; }
+    // How long the last transfer dialog was open, in ms.
+    std::int64_t transferMs() const { return transferEnd_ - transferStart_; }
 
 private:
     std::optional<std::string> password_;
@@ -49,6 +51,7 @@ private:
     std::size_t shown_ = 0;
     std::int64_t lastProgress_ = -1000000;
     bool progressShown_ = false;
+    std::int64_t transferStart_ = 0, transferEnd_ = 0;
     void progress(const admin::TransferView& view, bool force);
 };
 

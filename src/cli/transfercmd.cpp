@@ -70,9 +70,9 @@ int runTransfer(Args& args, admin::Direction direction) {
                      ls.host.lastText().empty() ? "the transfer did not complete" : ls.host.lastText().c_str());
         return 1;
     }
-    std::printf("%s %s: %s %s, basic %u bytes, extension %u bytes, %d retries, %.1f s\n", name,
-                file.string().c_str(), v.system.c_str(), v.version.c_str(), v.basicTotal, v.extTotal,
-                t->retries(), seconds);
+    std::printf("%s %s: %s %s, basic %u bytes, extension %u bytes, %d retries, %.1f s (transfer %.2f s)\n",
+                name, file.string().c_str(), v.system.c_str(), v.version.c_str(), v.basicTotal, v.extTotal,
+                t->retries(), seconds, ls.host.transferMs() / 1000.0);
     return 0;
 }
 

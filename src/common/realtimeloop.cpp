@@ -23,11 +23,14 @@ std::int64_t RealTimeLoop::calendarSeconds() const { return SystemClock().calend
 LocalTime RealTimeLoop::localTime() const { return SystemClock().localTime(); }
 
 void RealTimeLoop::post(Task task) {
+    bool sleeping;
     {
         std::lock_guard lock(mutex_);
         posted_.push_back(std::move(task));
+        sleeping = sleeping_;
     }
-    wake_.notify_one();
+    // Only a loop that sleeps needs the wake-up (a system call); a busy one finds the task.
+    if (sleeping) wake_.notify_one();
 }
 
 void RealTimeLoop::postAfter(std::int64_t delayMs, Task task) {
@@ -45,15 +48,14 @@ bool RealTimeLoop::waitUntil(const std::function<bool()>& done, std::int64_t tim
         timeoutMs >= kForever ? kForever : start + std::max<std::int64_t>(timeoutMs, 0);
     for (;;) {
         if (done()) return true;
-        Task task;
-        {
+        // Take everything posted so far in one go: one lock for a burst of chunks.
+        if (ready_.empty()) {
             std::lock_guard lock(mutex_);
-            if (!posted_.empty()) {
-                task = std::move(posted_.front());
-                posted_.pop_front();
-            }
+            ready_.swap(posted_);
         }
-        if (task) {
+        if (!ready_.empty()) {
+            Task task = std::move(ready_.front());
+            ready_.pop_front();
             task();
             continue;
         }
@@ -68,7 +70,9 @@ bool RealTimeLoop::waitUntil(const std::function<bool()>& done, std::int64_t tim
         std::unique_lock lock(mutex_);
         auto until = std::chrono::steady_clock::time_point(std::chrono::milliseconds(
             std::min<std::int64_t>(wakeAt, now + 24LL * 3600 * 1000)));
+        sleeping_ = true;
         wake_.wait_until(lock, until, [this] { return !posted_.empty(); });
+        sleeping_ = false;
     }
 }
 

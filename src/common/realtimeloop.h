@@ -29,6 +29,8 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     std::deque<Task> posted_;
+    std::deque<Task> ready_;  // taken from posted_, run by the loop thread only
+    bool sleeping_ = false;
     TimerTable timers_;
 };
 

@@ -119,6 +119,7 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    cfg.paceInput = true;  // a pseudo-terminal has no line rate of its own
     if (link.empty() || cfg.baud < 0 || cfg.version.size() != 5) {
         usage(stderr);
         return 2;
@@ -148,8 +149,10 @@ int main(int argc, char** argv) {
 
     tpx::RealTimeLoop loop;
     auto master = tpx::ptyMasterDevice(pair, loop);
+    std::uint64_t bytesOut = 0, bytesIn = 0;
     tpx::sim::SwitchSim sim(loop, cfg, [&](tpx::ByteView out) {
         // No program on the line: what the switch says is lost, as on a real port.
+        bytesOut += out.size();
         (void)master->writeAll(out, 1000);
     });
     int stored = 0;
@@ -160,6 +163,7 @@ int main(int argc, char** argv) {
     dump();
     master->startReading(
         [&](tpx::ByteView in) {
+            bytesIn += in.size();
             sim.receive(in);
             // After an upload (packets stored and the transfer over) the dump follows.
             if (sim.database().packetsStored() != stored && !sim.database().active()) {
@@ -183,6 +187,8 @@ int main(int argc, char** argv) {
     loop.waitUntil([&] { return stop.load(); }, tpx::EventLoop::kForever);
     master->close();
     dump();
+    std::printf("tpxsim: line bytes out %llu in %llu\n", static_cast<unsigned long long>(bytesOut),
+                static_cast<unsigned long long>(bytesIn));
     std::filesystem::remove(link, ec);
     return 0;
 }

@@ -1,6 +1,7 @@
-// Bytes leaving the simulated switch at line rate: each character takes its bits' time on
-// the line (start bit, data bits, parity, stop bits at the baud rate); whatever has fully
-// left the line by now is handed on, in slices of at least 10 ms.
+// Bytes crossing a serial line at its rate: each character takes its bits' time (start bit,
+// data bits, parity, stop bits at the baud rate); whatever has fully crossed by now is
+// handed on, in steps of a millisecond. The switch paces what it sends with it, and, on a
+// pseudo-terminal (which has no line rate), what it receives.
 #pragma once
 
 #include <deque>
@@ -28,6 +29,8 @@ public:
 
 private:
     void pump();
+    void schedule(double nowUs);
+    static constexpr double kToleranceUs = 500;
 
     EventLoop& loop_;
     double charMicros_;

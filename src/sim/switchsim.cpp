@@ -21,6 +21,9 @@ SwitchSim::SwitchSim(EventLoop& loop, SimConfig config, Sink toLine)
     db.extension = config_.extensionMemory;
     db.seed = config_.seed;
     db_ = std::make_unique<SimDatabase>(loop_, db, [this](ByteView b) { send(b); });
+    if (config_.paceInput && config_.baud > 0)
+        in_ = std::make_unique<PacedOutput>(loop_, config_.baud, config_.bitsPerChar,
+                                            [this](ByteView b) { process(b); });
 }
 
 SwitchSim::~SwitchSim() { *alive_ = false; }
@@ -28,6 +31,11 @@ SwitchSim::~SwitchSim() { *alive_ = false; }
 void SwitchSim::send(std::string_view text) { out_.write(asBytes(text)); }
 
 void SwitchSim::receive(ByteView bytes) {
+    if (in_) in_->write(bytes);
+    else process(bytes);
+}
+
+void SwitchSim::process(ByteView bytes) {
     received_.insert(received_.end(), bytes.begin(), bytes.end());
     for (std::uint8_t b : bytes) {
         switch (state_) {

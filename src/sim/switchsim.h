@@ -43,6 +43,9 @@ struct SimConfig {
     bool extensionMemory = false;
     int baud = 9600;               // 0 = no pacing
     int bitsPerChar = 10;          // start + 8 data + stop
+    // Take received bytes at line rate too (a pseudo-terminal delivers them at once; an
+    // in-process line already delays them).
+    bool paceInput = false;
     std::uint32_t seed = 1;
     AckMode ack = AckMode::Accept;
     SimFaults faults;
@@ -87,11 +90,13 @@ private:
     void password(std::uint8_t b);
     void admin(std::uint8_t b);
     void wake();
+    void process(ByteView bytes);
     void maintenance(std::uint8_t b);
 
     EventLoop& loop_;
     SimConfig config_;
     PacedOutput out_;
+    std::unique_ptr<PacedOutput> in_;
     Bytes received_;
     State state_ = State::Console;
     Bytes typed_;

@@ -33,7 +33,7 @@ struct ShellHost : admin::AdminHost {
         return password;
     }
     void setWaitCursor(bool on) override { waitCursor = on; }
-    std::optional<std::filesystem::path> askUserFile(const std::filesystem::path&) override { return userFile; }
+    std::optional<std::filesystem::path> askUserFile(const std::filesystem::path&, bool) override { return userFile; }
     void transferDialogOpened(const TransferView& v) override {
         dialogOpen = true;
         views.push_back(v);

@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -16,6 +18,7 @@
 #include "platform/ui/messagebox.h"
 #include "tpxadmin/ui/mainframe.h"
 #include "tpxadmin/ui/terminalview.h"
+#include "tpxadmin/ui/transferdialog.h"
 #include "ui/uitest.h"
 
 using namespace tpx;
@@ -239,6 +242,86 @@ private slots:
         });
         QVERIFY(!frame.shell().startAdminSession());
         QCOMPARE(shown_.value(0), QString::fromStdString(frame.shell().messages().text[28]).trimmed());
+        frame.action(kCmdPort)->trigger();
+    }
+
+    void downloadAndUploadThroughDialog143() {
+        startSim({"--version", "5.3Aa", "--ext-memory", "--basic-size", "60000", "--seed", "4"});
+        CMainFrame frame(home().toStdString());
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        frame.action(kCmdPort)->trigger();
+        QVERIFY(frame.action(kCmdDownload)->isEnabled());
+        const QString usr = home() + "/user/ui-site.usr";
+
+        auto answerLogin = [] {
+            uitest::whenModal("passwordDialog", [](QWidget* dlg) { dlg->findChild<QAbstractButton*>("1")->click(); });
+        };
+        auto answerFile = [usr] {
+            uitest::whenModal("userFileDialog", [usr](QWidget* dlg) {
+                auto* fd = qobject_cast<QFileDialog*>(dlg);
+                QVERIFY(fd);
+                QCOMPARE(fd->nameFilters().value(0), QString("User Files (*.usr)"));
+                fd->selectFile(usr);
+                QMetaObject::invokeMethod(fd, "accept");
+            });
+        };
+        answerLogin();
+        answerFile();
+        frame.action(kCmdDownload)->trigger();
+        CTransferDialog* dlg = frame.transferDialog();
+        QVERIFY(dlg);
+        QCOMPARE(dlg->objectName(), QString("dialog143"));
+        QVERIFY(!frame.action(kCmdUpload)->isEnabled());  // one working dialog at a time
+        auto* basicBar = dlg->findChild<QProgressBar*>("1262");
+        QTRY_VERIFY_WITH_TIMEOUT(basicBar->value() >= 30, 10000);
+        QCOMPARE(dlg->windowTitle(), QString("DownLoad from TPX"));
+        QCOMPARE(dlg->findChild<QLineEdit*>("1265")->text(), usr);
+        QCOMPARE(dlg->findChild<QLineEdit*>("1266")->text(), QString("TPX560"));
+        QCOMPARE(dlg->findChild<QLineEdit*>("1267")->text(), QString("5.3Aa"));
+        QCOMPARE(dlg->findChild<QLineEdit*>("1268")->text(), QString("60000"));
+        QCOMPARE(dlg->findChild<QLineEdit*>("1272")->text(), QString("S_ACK"));
+        uitest::screenshot(dlg, "tpxadmin-download");
+        QTRY_VERIFY_WITH_TIMEOUT(frame.transferDialog() == nullptr, 30000);
+        QCOMPARE(shown_.value(0), QString("DownLoad Complete !!! (Retry:0)"));
+        QTRY_COMPARE_WITH_TIMEOUT(frame.statusText(), QString("Ready"), 3000);
+        QVERIFY(QFileInfo(usr).size() == 140 + 60000);
+        QVERIFY(QFileInfo::exists(home() + "/user/ui-site.exp"));
+        QVERIFY(frame.action(kCmdUpload)->isEnabled());
+
+        shown_.clear();
+        answerLogin();
+        answerFile();
+        frame.action(kCmdUpload)->trigger();
+        dlg = frame.transferDialog();
+        QVERIFY(dlg);
+        QTRY_VERIFY_WITH_TIMEOUT(dlg->findChild<QProgressBar*>("1262")->value() >= 30, 10000);
+        QCOMPARE(dlg->windowTitle(), QString("Upload to TPX"));
+        QCOMPARE(dlg->findChild<QLineEdit*>("1272")->text(), QString("R_ACK"));
+        uitest::screenshot(dlg, "tpxadmin-upload");
+        QTRY_VERIFY_WITH_TIMEOUT(frame.transferDialog() == nullptr, 30000);
+        // The restart question (answered Yes by the test's answerer).
+        QCOMPARE(shown_.value(0), QString("UpLoad Complete!! (Retry:0)\r\nTPX should to be restarted for proper operation"));
+        auto trace = readFile((tmp_.path() + "/trace.txt").toStdString());
+        QVERIFY(trace && trace->find("(L) <- 0d 77 75 6d 62 61 74 0d 72 20 74 70 78 0d \n") != std::string::npos);
+
+        // Cancel in the middle of a download leaves no file.
+        shown_.clear();
+        const QString other = home() + "/user/cancelled.usr";
+        answerLogin();
+        uitest::whenModal("userFileDialog", [other](QWidget* d) {
+            auto* fd = qobject_cast<QFileDialog*>(d);
+            fd->selectFile(other);
+            QMetaObject::invokeMethod(fd, "accept");
+        });
+        frame.action(kCmdDownload)->trigger();
+        dlg = frame.transferDialog();
+        QVERIFY(dlg);
+        QTRY_VERIFY_WITH_TIMEOUT(dlg->findChild<QProgressBar*>("1262")->value() >= 10, 10000);
+        dlg->findChild<QAbstractButton*>("2")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(frame.transferDialog() == nullptr, 10000);
+        QVERIFY(!QFileInfo::exists(other));
+        QVERIFY(QFileInfo::exists(usr));
         frame.action(kCmdPort)->trigger();
     }
 

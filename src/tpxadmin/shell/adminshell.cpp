@@ -178,7 +178,7 @@ void AdminShell::transferCommand(Direction direction) {
     std::error_code ec;
     std::filesystem::path folder = pathForWrite(home_, ".\\user");
     std::filesystem::create_directories(folder, ec);
-    auto file = host_.askUserFile(folder);
+    auto file = host_.askUserFile(folder, direction == Direction::Upload);
     if (!file) {
         returnToIdle();
         return;

@@ -40,8 +40,9 @@ public:
     // The login password dialog (masked, 250 characters); nullopt when cancelled.
     virtual std::optional<std::string> askPassword() = 0;
     virtual void setWaitCursor(bool on) = 0;
-    // The open-file dialog for a user file ("User Files (*.usr)") in `folder`.
-    virtual std::optional<std::filesystem::path> askUserFile(const std::filesystem::path& folder) = 0;
+    // The file dialog for a user file ("User Files (*.usr)") in `folder`: an existing file
+    // for an upload, a file to write (asking before it replaces one) for a download.
+    virtual std::optional<std::filesystem::path> askUserFile(const std::filesystem::path& folder, bool forUpload) = 0;
     // Dialog 143: shown when a transfer opens, refreshed, closed when it ends.
     virtual void transferDialogOpened(const TransferView& view) = 0;
     virtual void transferViewChanged(const TransferView& view) = 0;

@@ -272,10 +272,14 @@ void CMainFrame::setWaitCursor(bool on) {
     else QApplication::restoreOverrideCursor();
 }
 
-std::optional<std::filesystem::path> CMainFrame::askUserFile(const std::filesystem::path& folder) {
+std::optional<std::filesystem::path> CMainFrame::askUserFile(const std::filesystem::path& folder, bool forUpload) {
     QFileDialog dlg(this, QString(), QString::fromStdString(folder.string()), "User Files (*.usr)");
     dlg.setObjectName("userFileDialog");
-    dlg.setAcceptMode(QFileDialog::AcceptSave);  // a download names a new file; an upload picks one
+    if (forUpload) {
+        dlg.setFileMode(QFileDialog::ExistingFile);
+    } else {
+        dlg.setAcceptMode(QFileDialog::AcceptSave);  // asks before it replaces a file
+    }
     dlg.setDefaultSuffix("usr");
     dlg.selectFile("*.usr");
     dlg.setOption(QFileDialog::DontUseNativeDialog);

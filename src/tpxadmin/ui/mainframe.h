@@ -60,7 +60,7 @@ private:
     bool askYesNo(const std::string& text) override;
     std::optional<std::string> askPassword() override;
     void setWaitCursor(bool on) override;
-    std::optional<std::filesystem::path> askUserFile(const std::filesystem::path& folder) override;
+    std::optional<std::filesystem::path> askUserFile(const std::filesystem::path& folder, bool forUpload) override;
     void transferDialogOpened(const TransferView& view) override;
     void transferViewChanged(const TransferView& view) override;
     void transferDialogClosed() override;
