@@ -272,6 +272,20 @@ TEST_F(TransferFixture, CancelDeletesAPartialDownloadButNoUploadedFile) {
     EXPECT_EQ(std::count(sw().received().begin(), sw().received().end(), 0xFC), 0);
 }
 
+TEST_F(TransferFixture, AMissingExtensionFileEndsTheUploadAfterTheBasicPart) {
+    sim::SimConfig cfg = switchConfig(2, "5.3Aa", true, 1);
+    startSwitch(cfg);
+    const fs::path usr = home.path() / "user" / "site.usr";
+    ASSERT_EQ(run(Direction::Download, usr), TransferOutcome::Completed);
+    fs::remove(home.path() / "user" / "site.exp");
+    cfg.seed = 6;
+    startSwitch(cfg);
+    const Bytes extBefore = sw().database().extension();
+    ASSERT_EQ(run(Direction::Upload, usr), TransferOutcome::Completed);
+    EXPECT_EQ(sw().database().extension(), extBefore);
+    EXPECT_EQ(shell->transfer()->view().basicDone, 6000u);
+}
+
 TEST_F(TransferFixture, LeavingTheProgramDuringADownloadDeletesIt) {
     sim::SimConfig cfg = switchConfig(2, "5.3Aa", true);
     cfg.database.basicSize = 40000;
@@ -554,6 +568,50 @@ TEST_F(ScriptedUpload, TpxRviiAt9600BaudGoesByteByByteWithPauses) {
     bool oneBlock = false;
     for (const auto& e : opener.log) oneBlock = oneBlock || e.what.rfind("write fc ", 0) == 0;
     EXPECT_TRUE(oneBlock);
+}
+
+TEST_F(ScriptedUpload, AFrameLongerThanThePacketBufferIsRefusedAndSkipped) {
+    Bytes header(78, 0);
+    header[0] = 1;
+    std::copy_n("3.0Aa", 5, header.begin() + 1);
+    writeBe32(header, 6, 3);
+    auto frameOf = [](const Bytes& coded) {
+        Bytes f;
+        appendBe16(f, static_cast<std::uint16_t>(coded.size()));
+        f.insert(f.end(), coded.begin(), coded.end());
+        appendBe16(f, byteSum16(f));
+        f.push_back(0x03);
+        return f;
+    };
+    opener.onWrite = [&](ByteView b) {
+        if (b.size() == 1 && b[0] == 0xFD) {
+            loop.postAfter(5, [this] { opener.last->sink(Bytes{1, '3', '.', '0', 'A', 'a', 0, 0, 0, 0, 0, 0xFF, 0xFF}); });
+        } else if (b.size() == 2 && b[0] == 0xFB) {
+            Bytes first = header;
+            Bytes big = frameOf(Bytes(600, 0x41));  // 605 bytes: beyond the 514-byte buffer
+            first.insert(first.end(), big.begin(), big.end());
+            loop.postAfter(5, [this, first] { opener.last->sink(first); });
+        } else if (b.size() == 1 && b[0] == 0x15) {
+            Bytes good = frameOf(Bytes{0x41, 0x42, 0x43});
+            loop.postAfter(5, [this, good] { opener.last->sink(good); });
+        }
+    };
+    CCommLink link(loop, opener, far, transcript, dir.path());
+    link.openSerial();
+    TransferSetup setup;
+    setup.userFile = dir.path() / "d.usr";
+    setup.sessionModel = 1;
+    setup.sessionVersion = "3.0Aa";
+    TransferEngine engine(loop, link, host, setup);
+    link.setConsumer(kModeTransfer, [&](ByteView c) { engine.receive(c); });
+    link.setReceiveMode(kModeTransfer);
+    engine.open();
+    loop.waitUntil([&] { return engine.closed(); }, 60000);
+    EXPECT_EQ(engine.outcome(), TransferOutcome::Completed);
+    EXPECT_EQ(engine.retries(), 1);
+    EXPECT_EQ(opener.writes(), (std::vector<std::string>{"fd ", "f9 0a ", "fb 45 ", "15 ", "06 ", "33 "}));
+    Bytes file = toBytes(readText(dir.path() / "d.usr"));
+    EXPECT_EQ(Bytes(file.begin() + 140, file.end()), (Bytes{0x41, 0x42, 0x43}));
 }
 
 TEST_F(ScriptedUpload, DownloadFrameOfThreeCodedBytes) {
