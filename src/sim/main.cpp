@@ -1,10 +1,12 @@
 // tpxsim: a simulated TPX switch on a pseudo-terminal.
 //
 //   tpxsim --pty LINK [--baud N] [--model CODE] [--version TEXT] [--nation HEX]
-//          [--password DIGITS] [--ext-memory] [--seed N]
+//          [--password DIGITS] [--ext-memory] [--seed N] [faults]
+//   tpxsim --isdn PORT [--isdn-number NUMBER] [--capi20rc DIR]
 //
 // LINK becomes a symbolic link to the pseudo-terminal's slave; point a program's COM port
-// at it (TPX_COM1=LINK). Runs until SIGINT or SIGTERM, then removes LINK.
+// at it (TPX_COM1=LINK). --isdn runs a simulated ISDN network that libcapi20 reaches
+// through DIR/.capi20rc. Runs until SIGINT or SIGTERM, then removes LINK.
 #include <signal.h>
 #include <unistd.h>
 
@@ -18,6 +20,7 @@
 
 #include "common/realtimeloop.h"
 #include "platform/pty.h"
+#include "sim/isdn/capinetwork.h"
 #include "sim/switchsim.h"
 
 namespace {
@@ -43,7 +46,12 @@ void usage(std::FILE* to) {
         "                     garbage:K, nak:K, nak-always:K, lost:K\n"
         "  --basic-size N     bytes of the basic database (default 49152)\n"
         "  --ext-size N       bytes of the extension database (default 8192)\n"
-        "  --dump DIR         write basic.bin and ext.bin to DIR after every upload and at exit\n",
+        "  --dump DIR         write basic.bin and ext.bin to DIR after every upload and at exit\n"
+        "  --isdn PORT        run a simulated ISDN network (remote CAPI) on 127.0.0.1:PORT\n"
+        "                     (0: any free port)\n"
+        "  --isdn-number N    the number that answers (default 0123); for now a line test\n"
+        "                     that sends every frame back\n"
+        "  --capi20rc DIR     write DIR/.capi20rc naming the network (use DIR as HOME)\n",
         to);
 }
 
@@ -53,6 +61,9 @@ int main(int argc, char** argv) {
     tpx::sim::SimConfig cfg;
     std::string link;
     std::string dumpDir;
+    int isdnPort = -1;
+    std::string isdnNumber = "0123";
+    std::string capiHome;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         auto next = [&]() -> std::string {
@@ -74,6 +85,9 @@ int main(int argc, char** argv) {
             else if (a == "--basic-size") cfg.database.basicSize = std::stoul(next());
             else if (a == "--ext-size") cfg.database.extSize = std::stoul(next());
             else if (a == "--dump") dumpDir = next();
+            else if (a == "--isdn") isdnPort = std::stoi(next());
+            else if (a == "--isdn-number") isdnNumber = next();
+            else if (a == "--capi20rc") capiHome = next();
             else if (a == "--ack") {
                 std::string m = next();
                 if (m == "accept") cfg.ack = tpx::sim::AckMode::Accept;
@@ -120,7 +134,7 @@ int main(int argc, char** argv) {
         }
     }
     cfg.paceInput = true;  // a pseudo-terminal has no line rate of its own
-    if (link.empty() || cfg.baud < 0 || cfg.version.size() != 5) {
+    if ((link.empty() && isdnPort < 0) || cfg.baud < 0 || cfg.version.size() != 5) {
         usage(stderr);
         return 2;
     }
@@ -133,6 +147,33 @@ int main(int argc, char** argv) {
     sigaddset(&stopSignals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     signal(SIGPIPE, SIG_IGN);
+
+    std::unique_ptr<tpx::sim::CapiNetwork> network;
+    if (isdnPort >= 0) {
+        tpx::sim::IsdnConfig icfg;
+        icfg.numbers[isdnNumber] = [] { return std::make_unique<tpx::sim::EchoParty>(); };
+        network = std::make_unique<tpx::sim::CapiNetwork>(icfg);
+        tpx::SysStatus st = network->start(isdnPort);
+        if (st.ok() && !capiHome.empty()) st = network->writeCapiConfig(capiHome);
+        if (!st.ok()) {
+            std::fprintf(stderr, "tpxsim: %s\n", st.message().c_str());
+            return 1;
+        }
+        std::printf("tpxsim: ISDN network on 127.0.0.1:%d, number %s answers\n", network->port(), isdnNumber.c_str());
+        std::fflush(stdout);
+    }
+    if (link.empty()) {
+        std::atomic<bool> done{false};
+        tpx::RealTimeLoop waitLoop;
+        std::thread signals([&] {
+            int sig = 0;
+            sigwait(&stopSignals, &sig);
+            waitLoop.post([&] { done = true; });
+        });
+        signals.detach();
+        waitLoop.waitUntil([&] { return done.load(); }, tpx::EventLoop::kForever);
+        return 0;
+    }
 
     tpx::SysStatus error;
     tpx::PtyPair pair = tpx::openPty(&error);
