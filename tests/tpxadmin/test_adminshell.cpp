@@ -26,9 +26,18 @@ struct ShellFixture : ::testing::Test {
         return *shell;
     }
 
+    // An in-process switch; it outlives the shell that holds a line to it.
+    sim::SimOpener& simSwitch() {
+        line = std::make_unique<sim::SimLine>(loop, sim::SimConfig{});
+        simOpener = std::make_unique<sim::SimOpener>(*line);
+        return *simOpener;
+    }
+
     TempDir home;
     VirtualLoop loop{1'800'000'000, {10, 0, 0}};
     ShellHost host;
+    std::unique_ptr<sim::SimLine> line;
+    std::unique_ptr<sim::SimOpener> simOpener;
     std::unique_ptr<AdminShell> shell;
 };
 
@@ -36,8 +45,7 @@ struct ShellFixture : ::testing::Test {
 
 TEST_F(ShellFixture, StartsOnADirectLinkAndShowsTheConsole) {
     useSettings("9600 0 8 1 0 1 0\r\nATZ\r\n+++\r\nath0");
-    sim::SimLine line(loop, {});
-    sim::SimOpener opener(line);
+    sim::SimOpener& opener = simSwitch();
     AdminShell& s = makeShell(opener);
     EXPECT_EQ(s.messages().count, 300u);
     EXPECT_EQ(s.phrases().phrases.size(), 60u);
@@ -46,20 +54,20 @@ TEST_F(ShellFixture, StartsOnADirectLinkAndShowsTheConsole) {
     EXPECT_EQ(opener.lastPortIndex, 0);
     loop.advance(200);
     // MON (51, which the console echoes as "3") and CR went out; the console woke.
-    EXPECT_EQ(line.sim().received(), (Bytes{51, 0x0D}));
+    EXPECT_EQ(line->sim().received(), (Bytes{51, 0x0D}));
     EXPECT_EQ(s.terminal().text(), "3\r\nTPX560 ADMIN PASSWORD: ");
 
     // Typed keys go out one by one; the refusal (0xF3) is not shown, the echo is.
     for (char c : std::string("ab\rxy")) s.typedCharacter(static_cast<unsigned char>(c));
     s.typedCharacter(0x7F);  // above 0x7E: not sent
     loop.advance(200);
-    EXPECT_EQ(line.sim().received(), (Bytes{51, 0x0D, 'a', 'b', 0x0D, 'x', 'y'}));
+    EXPECT_EQ(line->sim().received(), (Bytes{51, 0x0D, 'a', 'b', 0x0D, 'x', 'y'}));
     EXPECT_EQ(s.terminal().text(), "3\r\nTPX560 ADMIN PASSWORD: xy");
 
     s.setDialogOpen(true);  // keys typed while a working dialog is open are not sent
     s.typedCharacter('z');
     loop.advance(100);
-    EXPECT_EQ(line.sim().received().back(), 'y');
+    EXPECT_EQ(line->sim().received().back(), 'y');
 }
 
 TEST_F(ShellFixture, NoPortAtStartForIsdnOrWithoutSettings) {
@@ -126,9 +134,7 @@ TEST_F(ShellFixture, FlashUploadClosesTheLinkAndStartsTheRightProgram) {
 }
 
 TEST_F(ShellFixture, LogFileGetsTheShownTextAndTheTitleFollows) {
-    sim::SimLine line(loop, {});
-    sim::SimOpener opener(line);
-    AdminShell& s = makeShell(opener);
+    AdminShell& s = makeShell(simSwitch());
     ASSERT_TRUE(s.openLog(home.path() / "session.log").ok());
     EXPECT_EQ(host.title, "TPX Admin - " + (home.path() / "session.log").string());
     EXPECT_FALSE(s.commandEnabled(kCmdOpenLog));

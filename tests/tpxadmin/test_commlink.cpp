@@ -108,7 +108,7 @@ TEST_F(LinkFixture, OpenFailuresAndRefusedWrites) {
     opener.missing = false;
     opener.refuseParams = true;
     EXPECT_FALSE(link->openSerial());
-    EXPECT_TRUE(opener.last->closed);
+    EXPECT_EQ(opener.log.back().what, "close");  // the device was closed (and released)
     EXPECT_FALSE(link->linkUp());
     EXPECT_EQ(trace(), "09:05:07 (L) : Connection Failed.\n");
 

@@ -29,19 +29,21 @@ void screenshot(QWidget* w, const QString& name) {
 }
 
 void whenModal(const QString& objectName, std::function<void(QWidget*)> act) {
+    auto* timer = new QTimer(qApp);
     auto tries = std::make_shared<int>(0);
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [=] {
+    QObject::connect(timer, &QTimer::timeout, timer, [=] {
         QWidget* w = QApplication::activeModalWidget();
-        if (w && w->objectName() == objectName) {
-            act(w);
-            // A failed check inside `act` returns early: never leave the dialog hanging.
-            if (w->isVisible()) QMetaObject::invokeMethod(w, "reject", Qt::QueuedConnection);
-        } else if (++*tries < 200) {
-            QTimer::singleShot(10, *poll);
+        const bool found = w && w->objectName() == objectName;
+        if (found || ++*tries > 300) {
+            timer->stop();
+            timer->deleteLater();
         }
-    };
-    QTimer::singleShot(0, *poll);
+        if (!found) return;
+        act(w);
+        // A failed check inside `act` returns early: never leave the dialog hanging.
+        if (w->isVisible()) QMetaObject::invokeMethod(w, "reject", Qt::QueuedConnection);
+    });
+    timer->start(10);
 }
 
 }  // namespace tpx::uitest
