@@ -249,8 +249,8 @@ void CapiConnections::disconnectAll(const std::function<bool()>& timeUp) {
 
 // --- handling ---------------------------------------------------------------------------------
 
-void CapiConnections::Handle_CAPI_Msg() {
-    const unsigned r = layer_.CAPI_GET_CMSG(received_, appId_);
+void CapiConnections::Handle_CAPI_Msg(int waitMs) {
+    const unsigned r = layer_.CAPI_GET_CMSG(received_, appId_, waitMs);
     if (r == kCapiQueueEmpty) return;
     if (r != 0) {
         if (flavour_ == Flavour::IsdnLink)

@@ -72,8 +72,10 @@ public:
                        std::uint16_t b2, std::uint16_t b3, ByteView b3Configuration);
     unsigned Hangup_h(int id);
     unsigned SendData_h(int id, ByteView data, std::uint16_t handle);
-    // Fetches and handles at most one CAPI message.
-    void Handle_CAPI_Msg();
+    // Fetches and handles at most one CAPI message, waiting at most `waitMs` for one: the
+    // polling loops wait a little per call so that an idle link costs no CPU.
+    void Handle_CAPI_Msg(int waitMs = kPollWaitMs);
+    static constexpr int kPollWaitMs = 10;
     // Hangs up both slots, then handles messages until both are free or `timeUp` says so
     // (checked after each message).
     void disconnectAll(const std::function<bool()>& timeUp);

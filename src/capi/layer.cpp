@@ -39,9 +39,9 @@ unsigned CapiLayer::Put_CAPI_Msg(const CapiMessage& m) {
     return r;
 }
 
-unsigned CapiLayer::CAPI_GET_CMSG(CapiMessage& m, unsigned appId) {
+unsigned CapiLayer::CAPI_GET_CMSG(CapiMessage& m, unsigned appId, int waitMs) {
     Bytes wire, data;
-    unsigned r = api_.getMessage(appId, wire, data);
+    unsigned r = api_.getMessage(appId, wire, data, waitMs);
     if (r == kCapiQueueEmpty) return r;
     CapiMessage got;
     if (r == 0 && !decode(wire, data, got)) r = kCapiIllegalMessage;

@@ -48,10 +48,10 @@ public:
 
     // Encodes and puts the message; returns CAPI's result (0 = accepted).
     unsigned Put_CAPI_Msg(const CapiMessage& m);
-    // Gets one message for `appId` into `m` without waiting: 0 (decoded), 0x1104 (nothing
-    // queued; nothing written) or another error. A message whose lengths do not add up is
-    // reported as 0x1102 and not decoded.
-    unsigned CAPI_GET_CMSG(CapiMessage& m, unsigned appId);
+    // Gets one message for `appId` into `m`, waiting at most `waitMs` for one: 0 (decoded),
+    // 0x1104 (nothing queued; nothing written) or another error. A message whose lengths
+    // do not add up is reported as 0x1102 and not decoded.
+    unsigned CAPI_GET_CMSG(CapiMessage& m, unsigned appId, int waitMs = 0);
 
     CapiApi& api() { return api_; }
     std::int64_t elapsedMs() const { return clock_.monotonicMs() - start_; }

@@ -29,6 +29,7 @@ public:
     void transferDialogOpened(const admin::TransferView& view) override;
     void transferViewChanged(const admin::TransferView& view) override;
     void transferDialogClosed() override;
+    std::optional<std::string> askPhoneNumber(const std::string&) override { return std::nullopt; }
 
     // The file a transfer command works on.
     std::optional<std::filesystem::path> userFile;

@@ -90,7 +90,7 @@ int runConsole(Args& args) {
         waitQuiet();
     }
     std::fputc('\n', stdout);
-    shell.link().closeSerial();
+    ls.close();
     return 0;
 }
 

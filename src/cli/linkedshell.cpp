@@ -16,6 +16,12 @@ LinkedShell::LinkedShell(const LinkOptions& link, std::optional<std::string> pas
 LinkedShell::~LinkedShell() { shell.reset(); }
 
 bool LinkedShell::open(std::string* why) {
+    if (!options_.isdn.empty()) {
+        if (shell->link().dialIsdn(options_.isdn)) return true;
+        *why = "the ISDN call to " + options_.isdn + " failed (" + std::to_string(shell->link().lastDialCode()) +
+               "; ReZUVODUV.prt in the TPX home folder tells more)";
+        return false;
+    }
     if (shell->link().openSerial()) return true;
     *why = "cannot open the link: " + shell->link().lastOpenError().message();
     return false;
@@ -24,7 +30,12 @@ bool LinkedShell::open(std::string* why) {
 void LinkedShell::finish() {
     if (!shell->link().linkUp()) return;
     shell->returnToIdle();
-    shell->link().closeSerial();
+    close();
+}
+
+void LinkedShell::close() {
+    if (shell->link().settings().linkType == admin::kIsdn) shell->link().closeIsdn();
+    else shell->link().closeSerial();
 }
 
 }  // namespace tpx::cli

@@ -22,6 +22,8 @@ public:
     bool open(std::string* why);
     // Leaves administration on the switch (MON) and closes the link.
     void finish();
+    // Closes the link.
+    void close();
 
     RealTimeLoop loop;
     std::unique_ptr<DeviceOpener> opener;

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "common/files.h"
+#include "isdnlink/client/isdndevice.h"
 #include "platform/portmap.h"
 
 namespace tpx::cli {
@@ -65,6 +66,10 @@ LinkOptions Args::link(std::string* error) {
     }
     if (auto d = value("--device")) o.device = *d;
     if (auto t = value("--tcp")) o.device = *t;
+    if (auto n = value("--isdn")) {
+        o.isdn = *n;
+        if (o.isdn.empty() || o.isdn.size() > 253) *error = "bad value for --isdn: give the number to call";
+    }
     o.baud = number("--baud", 110, 115200);
     if (auto p = value("--parity")) {
         static const char* names[] = {"none", "odd", "even", "mark", "space"};
@@ -101,6 +106,8 @@ const char* linkOptionsHelp() {
            "                     (profile ports.conf, TPX_COM1..TPX_COM5, TPX_TELNET)\n"
            "  --device PATH      a serial device (or a pseudo-terminal of tpxsim)\n"
            "  --tcp HOST:PORT    a TCP byte stream to a serial server\n"
+           "  --isdn NUMBER      an ISDN data call through isdnlink (CAPI 2.0; libcapi20 finds\n"
+           "                     its controller or remote server through ~/.capi20rc)\n"
            "  --baud N           110..115200 (default: the settings file, else 9600)\n"
            "  --parity P         none, odd, even, mark or space\n"
            "  --data-bits N      5..8\n"
@@ -120,12 +127,15 @@ admin::LinkSettings settingsWith(const LinkOptions& o, const std::filesystem::pa
     if (o.stopBits) s.stopBits = *o.stopBits;
     // A device named on the command line is wired straight to the switch.
     if (!o.device.empty() || o.portIndex) s.linkType = admin::kDirect;
+    if (!o.isdn.empty()) s.linkType = admin::kIsdn;
     return s;
 }
 
 std::unique_ptr<DeviceOpener> openerFor(const LinkOptions& o, EventLoop& loop) {
-    if (!o.device.empty()) return std::make_unique<FixedDeviceOpener>(loop, o.device);
-    return std::make_unique<PortMapOpener>(loop, PortMap::loadEffective());
+    std::unique_ptr<DeviceOpener> serial;
+    if (!o.device.empty()) serial = std::make_unique<FixedDeviceOpener>(loop, o.device);
+    else serial = std::make_unique<PortMapOpener>(loop, PortMap::loadEffective());
+    return std::make_unique<isdn::IsdnOpener>(loop, std::move(serial));
 }
 
 std::string unescape(const std::string& text) {

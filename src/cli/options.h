@@ -23,6 +23,7 @@ struct LinkOptions {
     std::optional<int> parity;
     std::optional<int> dataBits;
     std::optional<int> stopBits;  // stop-bit code 0, 1 or 2
+    std::string isdn;             // a number to call over ISDN instead of a serial link
 };
 
 class Args {

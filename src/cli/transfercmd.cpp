@@ -56,7 +56,7 @@ int runTransfer(Args& args, admin::Direction direction) {
     if (!t) {
         std::string why = ls.host.lastText().empty() ? "login failed" : ls.host.lastText();
         ls.shell->link().setReceiveMode(admin::kModeTerminal);
-        ls.shell->link().closeSerial();
+        ls.close();
         std::fprintf(stderr, "tpx %s: %s\n", name, why.c_str());
         return 1;
     }
@@ -64,7 +64,7 @@ int runTransfer(Args& args, admin::Direction direction) {
     const double seconds = (ls.loop.monotonicMs() - start) / 1000.0;
     const admin::TransferView v = t->view();
     const admin::TransferOutcome outcome = t->outcome();
-    ls.shell->link().closeSerial();
+    ls.close();
     if (outcome != admin::TransferOutcome::Completed) {
         std::fprintf(stderr, "tpx %s: %s\n", name,
                      ls.host.lastText().empty() ? "the transfer did not complete" : ls.host.lastText().c_str());

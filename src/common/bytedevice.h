@@ -53,6 +53,12 @@ public:
     virtual void stopReading() = 0;
     // Stops reading, restores the line settings found at open and closes. Idempotent.
     virtual void close() = 0;
+    // Closes a link that can refuse to close (the ISDN link): 0, or the link's code and the
+    // device stays open.
+    virtual int closeLink() {
+        close();
+        return 0;
+    }
 };
 
 // Opens the device behind a port index (0..4 = COM1..COM5, 5 or more = the TELNET device).
@@ -60,6 +66,11 @@ class DeviceOpener {
 public:
     virtual ~DeviceOpener() = default;
     virtual std::unique_ptr<ByteDevice> open(int portIndex, SysStatus* error) = 0;
+    // The ISDN link to `number`: the open link, or nullptr with the dial's failure code.
+    virtual std::unique_ptr<ByteDevice> dialIsdn(const std::string& /*number*/, int* code) {
+        *code = -2;  // no ISDN here
+        return nullptr;
+    }
 };
 
 }  // namespace tpx

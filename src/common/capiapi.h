@@ -31,13 +31,15 @@ public:
     virtual unsigned release(unsigned appId) = 0;
     // CAPI_PUT_MESSAGE: `message` in wire form; for DATA_B3_REQ `data` is the block.
     virtual unsigned putMessage(unsigned appId, ByteView message, ByteView data) = 0;
-    // CAPI_GET_MESSAGE, not waiting beyond a few milliseconds: 0 with the message (and a
-    // DATA_B3_IND's block in `data`), or 0x1104 when nothing is queued.
-    virtual unsigned getMessage(unsigned appId, Bytes& message, Bytes& data) = 0;
+    // CAPI_GET_MESSAGE, waiting at most `waitMs` for one to arrive (0: not at all): 0 with
+    // the message (and a DATA_B3_IND's block in `data`), or 0x1104 when nothing is queued.
+    virtual unsigned getMessage(unsigned appId, Bytes& message, Bytes& data, int waitMs) = 0;
     // CAPI_GET_VERSION: CAPI major, minor, manufacturer major, minor.
     virtual unsigned getVersion(std::array<std::uint32_t, 4>& version) = 0;
     // CAPI_GET_PROFILE: controller 0 gives the number of controllers in bytes 0..1.
     virtual unsigned getProfile(unsigned controller, Profile& profile) = 0;
+    // Any thread: a get that is waiting returns at once (as with nothing queued).
+    virtual void interruptWait() {}
 };
 
 }  // namespace tpx::capi

@@ -1,10 +1,16 @@
 #include "platform/libcapi.h"
 
 #include <dlfcn.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 #include <signal.h>
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -20,6 +26,7 @@ struct LibCapi20::Functions {
     unsigned (*waitForMessage)(unsigned, struct timeval*);
     unsigned char* (*getVersion)(unsigned, unsigned char*);
     unsigned (*getProfile)(unsigned, unsigned char*);
+    int (*fileno)(unsigned);
 };
 
 namespace {
@@ -42,6 +49,7 @@ LibCapi20::Functions* load() {
     f->waitForMessage = reinterpret_cast<unsigned (*)(unsigned, struct timeval*)>(sym("capi20_waitformessage"));
     f->getVersion = reinterpret_cast<unsigned char* (*)(unsigned, unsigned char*)>(sym("capi20_get_version"));
     f->getProfile = reinterpret_cast<unsigned (*)(unsigned, unsigned char*)>(sym("capi20_get_profile"));
+    f->fileno = reinterpret_cast<int (*)(unsigned)>(sym("capi20_fileno"));
     if (!f->isinstalled || !f->registerApp || !f->release || !f->putMessage || !f->getMessage ||
         !f->waitForMessage || !f->getVersion || !f->getProfile) {
         delete f;
@@ -54,8 +62,16 @@ LibCapi20::Functions* load() {
 
 }  // namespace
 
-LibCapi20::LibCapi20(int waitMs) : waitMs_(waitMs) {}
-LibCapi20::~LibCapi20() = default;
+LibCapi20::LibCapi20() : wakeFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+LibCapi20::~LibCapi20() {
+    if (wakeFd_ >= 0) ::close(wakeFd_);
+}
+
+void LibCapi20::interruptWait() {
+    std::uint64_t one = 1;
+    if (wakeFd_ >= 0) (void)!::write(wakeFd_, &one, sizeof one);
+}
 
 LibCapi20::Functions* LibCapi20::fns() {
     static std::once_flag once;
@@ -76,7 +92,16 @@ unsigned LibCapi20::registerApplication(unsigned, unsigned maxConnections, unsig
     Functions* f = fns();
     if (!f) return capi::kCapiRegNotInstalled;
     // libcapi20 chooses the message buffer size itself.
-    return f->registerApp(maxConnections, maxBlocks, maxBlockSize, appId);
+    const unsigned r = f->registerApp(maxConnections, maxBlocks, maxBlockSize, appId);
+    // A remote CAPI runs over TCP: without TCP_NODELAY a put that follows another small
+    // one (DATA_B3_REQ behind DATA_B3_RESP) waits for the server's delayed acknowledgement,
+    // some 40 ms per frame. (A local controller's descriptor is no socket: nothing happens.)
+    if (r == 0 && f->fileno) {
+        const int fd = f->fileno(*appId);
+        int on = 1;
+        if (fd >= 0) ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    }
+    return r;
 }
 
 unsigned LibCapi20::release(unsigned appId) {
@@ -108,16 +133,27 @@ unsigned LibCapi20::putMessage(unsigned appId, ByteView message, ByteView data) 
     return f->putMessage(appId, buf);
 }
 
-unsigned LibCapi20::getMessage(unsigned appId, Bytes& message, Bytes& data) {
+unsigned LibCapi20::getMessage(unsigned appId, Bytes& message, Bytes& data, int waitMs) {
     Functions* f = fns();
     if (!f) return capi::kCapiRegNotInstalled;
-    struct timeval tv {0, waitMs_ * 1000};
-    if (f->waitForMessage(appId, &tv) != 0) return capi::kCapiQueueEmpty;  // waited: nothing came
+    const int fd = f->fileno ? f->fileno(appId) : -1;
+    if (fd >= 0 && wakeFd_ >= 0) {
+        pollfd p[2] = {{fd, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+        const int r = ::poll(p, 2, std::max(waitMs, 0));
+        if (p[1].revents & POLLIN) {
+            std::uint64_t n;
+            (void)!::read(wakeFd_, &n, sizeof n);
+        }
+        if (r <= 0 || !(p[0].revents & (POLLIN | POLLHUP | POLLERR))) return capi::kCapiQueueEmpty;
+    } else {
+        struct timeval tv {waitMs / 1000, (waitMs % 1000) * 1000};
+        if (f->waitForMessage(appId, &tv) != 0) return capi::kCapiQueueEmpty;  // waited: nothing came
+    }
     unsigned char* m = nullptr;
     const unsigned r = f->getMessage(appId, &m);
     if (r == capi::kCapiQueueEmpty) {
         // Readable yet empty: the far end has gone. Wait as an empty wait would.
-        std::this_thread::sleep_for(std::chrono::milliseconds(waitMs_));
+        std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
         return r;
     }
     if (r != 0 || !m) return r;

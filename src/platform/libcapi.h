@@ -5,11 +5,13 @@
 // Library quirks handled here:
 //   - it opens shared memory in /dev/shm when it loads and ends the process when it cannot:
 //     without a writable /dev/shm it is not loaded at all;
-//   - capi20_get_message blocks on an idle connection: every get waits first with
-//     capi20_waitformessage and a short time-out;
+//   - capi20_get_message blocks on an idle connection: every get first waits with poll()
+//     on the application's descriptor (capi20_fileno) and the caller's time-out (0 for
+//     none), beside an eventfd through which another thread can cut the wait short;
 //   - after the server side closed, get keeps returning "queue empty" at once while the
 //     socket reads as ready: such a get still waits its time-out, so a polling loop idles;
 //   - a put after the far end closed raises SIGPIPE: SIGPIPE is ignored;
+//   - a remote CAPI's socket gets TCP_NODELAY, or small puts wait for delayed ACKs;
 //   - on 64-bit, a DATA_B3 block travels through the message's 64-bit data field (message
 //     length 30); buffers are SEND_BUFSIZ (2176) bytes, as the library writes the block
 //     behind the message.
@@ -21,8 +23,7 @@ namespace tpx {
 
 class LibCapi20 : public capi::CapiApi {
 public:
-    // `waitMs`: how long a get waits for a message before it reports an empty queue.
-    explicit LibCapi20(int waitMs = 20);
+    LibCapi20();
     ~LibCapi20() override;
 
     unsigned isInstalled() override;
@@ -30,9 +31,10 @@ public:
                                  unsigned maxBlockSize, unsigned* appId) override;
     unsigned release(unsigned appId) override;
     unsigned putMessage(unsigned appId, ByteView message, ByteView data) override;
-    unsigned getMessage(unsigned appId, Bytes& message, Bytes& data) override;
+    unsigned getMessage(unsigned appId, Bytes& message, Bytes& data, int waitMs) override;
     unsigned getVersion(std::array<std::uint32_t, 4>& version) override;
     unsigned getProfile(unsigned controller, capi::Profile& profile) override;
+    void interruptWait() override;
 
     // True when the library could be loaded.
     bool loaded();
@@ -41,7 +43,7 @@ public:
 
 private:
     Functions* fns();
-    int waitMs_;
+    int wakeFd_ = -1;  // interrupts a waiting get
 };
 
 }  // namespace tpx

@@ -21,6 +21,7 @@
 #include "common/realtimeloop.h"
 #include "platform/pty.h"
 #include "sim/isdn/capinetwork.h"
+#include "sim/isdn/switchparty.h"
 #include "sim/switchsim.h"
 
 namespace {
@@ -47,10 +48,13 @@ void usage(std::FILE* to) {
         "  --basic-size N     bytes of the basic database (default 49152)\n"
         "  --ext-size N       bytes of the extension database (default 8192)\n"
         "  --dump DIR         write basic.bin and ext.bin to DIR after every upload and at exit\n"
+        "                     (the ISDN switch's into DIR/isdn when there is a --pty too)\n"
         "  --isdn PORT        run a simulated ISDN network (remote CAPI) on 127.0.0.1:PORT\n"
         "                     (0: any free port)\n"
-        "  --isdn-number N    the number that answers (default 0123); for now a line test\n"
-        "                     that sends every frame back\n"
+        "  --isdn-number N    the switch's number (default 0123): it answers for remote\n"
+        "                     administration, its console and database inside the frames\n"
+        "  --isdn-fault NAME  no-nego, service-nack, wrong-service, packet-fail:K,\n"
+        "                     clear-negotiation, clear-data:K (repeatable)\n"
         "  --capi20rc DIR     write DIR/.capi20rc naming the network (use DIR as HOME)\n",
         to);
 }
@@ -64,6 +68,7 @@ int main(int argc, char** argv) {
     int isdnPort = -1;
     std::string isdnNumber = "0123";
     std::string capiHome;
+    tpx::sim::IsdnSwitchFaults isdnFaults;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         auto next = [&]() -> std::string {
@@ -88,6 +93,16 @@ int main(int argc, char** argv) {
             else if (a == "--isdn") isdnPort = std::stoi(next());
             else if (a == "--isdn-number") isdnNumber = next();
             else if (a == "--capi20rc") capiHome = next();
+            else if (a == "--isdn-fault") {
+                std::string f = next();
+                if (f == "no-nego") isdnFaults.noNegoStart = true;
+                else if (f == "service-nack") isdnFaults.serviceNack = true;
+                else if (f == "wrong-service") isdnFaults.wrongService = true;
+                else if (f == "clear-negotiation") isdnFaults.clearInNegotiation = true;
+                else if (f.rfind("packet-fail:", 0) == 0) isdnFaults.packetFailAt = std::stoi(f.substr(12));
+                else if (f.rfind("clear-data:", 0) == 0) isdnFaults.clearAfterData = std::stoi(f.substr(11));
+                else throw std::invalid_argument(f);
+            }
             else if (a == "--ack") {
                 std::string m = next();
                 if (m == "accept") cfg.ack = tpx::sim::AckMode::Accept;
@@ -149,9 +164,18 @@ int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
 
     std::unique_ptr<tpx::sim::CapiNetwork> network;
+    // The switch on the ISDN line: its own database (it lives on the network's thread).
+    // With a pseudo-terminal too, the ISDN switch dumps into DIR/isdn.
+    std::string isdnDump = dumpDir;
+    if (!dumpDir.empty() && !link.empty()) {
+        isdnDump = dumpDir + "/isdn";
+        std::error_code mk;
+        std::filesystem::create_directories(isdnDump, mk);
+    }
+    auto isdnSwitch = std::make_shared<tpx::sim::IsdnSwitch>(cfg, isdnFaults, isdnDump);
     if (isdnPort >= 0) {
         tpx::sim::IsdnConfig icfg;
-        icfg.numbers[isdnNumber] = [] { return std::make_unique<tpx::sim::EchoParty>(); };
+        icfg.numbers[isdnNumber] = [isdnSwitch] { return isdnSwitch->answer(); };
         network = std::make_unique<tpx::sim::CapiNetwork>(icfg);
         tpx::SysStatus st = network->start(isdnPort);
         if (st.ok() && !capiHome.empty()) st = network->writeCapiConfig(capiHome);

@@ -11,6 +11,7 @@ PacedOutput::PacedOutput(EventLoop& loop, int baud, int bitsPerChar, Sink sink)
 PacedOutput::~PacedOutput() { *alive_ = false; }
 
 void PacedOutput::write(ByteView bytes) {
+    if (!sink_) return;  // no line attached: what is said is lost
     if (charMicros_ == 0) {
         sink_(bytes);
         return;
@@ -30,7 +31,7 @@ void PacedOutput::pump() {
         queue_.pop_front();
         lineFreeAtUs_ += charMicros_;
     }
-    if (!out.empty()) sink_(out);
+    if (!out.empty() && sink_) sink_(out);
     if (!queue_.empty()) schedule(nowUs);
 }
 

@@ -21,6 +21,7 @@ public:
     ~PacedOutput();
 
     void write(ByteView bytes);
+    void setSink(Sink sink) { sink_ = std::move(sink); }
     // Drops what is still queued (a line dropped in the middle of a reply).
     void discard() { queue_.clear(); }
     bool idle() const { return queue_.empty(); }

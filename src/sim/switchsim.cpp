@@ -28,6 +28,17 @@ SwitchSim::SwitchSim(EventLoop& loop, SimConfig config, Sink toLine)
 
 SwitchSim::~SwitchSim() { *alive_ = false; }
 
+void SwitchSim::setSink(Sink toLine) { out_.setSink(std::move(toLine)); }
+
+void SwitchSim::resetPort() {
+    out_.discard();
+    state_ = State::Console;
+    startByte_ = false;
+    typed_.clear();
+    line_.clear();
+    if (db_->active()) db_->receive(51);  // whatever transfer ran has ended with the line
+}
+
 void SwitchSim::send(std::string_view text) { out_.write(asBytes(text)); }
 
 void SwitchSim::receive(ByteView bytes) {

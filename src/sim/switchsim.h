@@ -65,6 +65,10 @@ public:
 
     // Bytes the PC sent.
     void receive(ByteView bytes);
+    // Where the switch's output goes from now on (a new call on another line).
+    void setSink(Sink toLine);
+    // A new connection to the administration port: the console starts afresh.
+    void resetPort();
     const SimConfig& config() const { return config_; }
     // Everything the switch was sent so far (for tests).
     const Bytes& received() const { return received_; }

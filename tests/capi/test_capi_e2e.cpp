@@ -56,7 +56,7 @@ struct E2E : ::testing::Test {
     TempDir dir;
     ScopedEnv home_;
     RealTimeLoop loop;
-    LibCapi20 api{10};
+    LibCapi20 api;
     std::unique_ptr<sim::CapiNetwork> net;
     std::unique_ptr<CapiLayer> layer;
     Events events;

@@ -27,7 +27,7 @@ struct ScriptedCapi : CapiApi {
         puts.push_back(msg);
         return putResult;
     }
-    unsigned getMessage(unsigned, Bytes& m, Bytes& d) override {
+    unsigned getMessage(unsigned, Bytes& m, Bytes& d, int) override {
         if (queue.empty()) return kCapiQueueEmpty;
         m = encode(queue.front());
         d = queue.front().data;

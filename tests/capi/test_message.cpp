@@ -300,7 +300,7 @@ struct FakeApi : CapiApi {
         putData.push_back(Bytes(d.begin(), d.end()));
         return putResult;
     }
-    unsigned getMessage(unsigned, Bytes& m, Bytes& d) override {
+    unsigned getMessage(unsigned, Bytes& m, Bytes& d, int) override {
         if (queue.empty()) return getResult;
         m = queue.front();
         d.clear();

@@ -49,6 +49,12 @@ public:
         closed = true;
         note("close");
     }
+    int closeLink() override {
+        if (closeResult != 0) return closeResult;
+        close();
+        return 0;
+    }
+    int closeResult = 0;
     ~RecordingDevice() override { close(); }
 
     SerialParams params;
@@ -82,6 +88,15 @@ public:
         last = d.get();
         return d;
     }
+    std::unique_ptr<ByteDevice> dialIsdn(const std::string& number, int* code) override {
+        dialled.push_back(number);
+        *code = dialCode;
+        if (dialCode != 0) return nullptr;
+        auto d = std::make_unique<RecordingDevice>(clock_, log);
+        d->closeResult = closeResult;
+        last = d.get();
+        return d;
+    }
     // The writes only, as hex lists.
     std::vector<std::string> writes() const {
         std::vector<std::string> w;
@@ -92,6 +107,9 @@ public:
 
     std::vector<DeviceEvent> log;
     std::vector<int> opened;
+    std::vector<std::string> dialled;
+    int dialCode = 0;
+    int closeResult = 0;
     RecordingDevice* last = nullptr;
     std::function<void(ByteView)> onWrite;
     bool missing = false;

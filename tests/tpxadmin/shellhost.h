@@ -40,6 +40,12 @@ struct ShellHost : admin::AdminHost {
     }
     void transferViewChanged(const TransferView& v) override { views.push_back(v); }
     void transferDialogClosed() override { dialogOpen = false; }
+    std::optional<std::string> askPhoneNumber(const std::string& last) override {
+        lastOffered = last;
+        return phoneNumber;
+    }
+    std::optional<std::string> phoneNumber;
+    std::string lastOffered;
     std::optional<std::filesystem::path> userFile;
     std::vector<TransferView> views;
     bool dialogOpen = false;

@@ -33,9 +33,16 @@ struct ShellFixture : ::testing::Test {
         return *simOpener;
     }
 
+    // A recording device opener; it too outlives the shell.
+    RecordingOpener& recording() {
+        recorder = std::make_unique<RecordingOpener>(loop);
+        return *recorder;
+    }
+
     TempDir home;
     VirtualLoop loop{1'800'000'000, {10, 0, 0}};
     ShellHost host;
+    std::unique_ptr<RecordingOpener> recorder;
     std::unique_ptr<sim::SimLine> line;
     std::unique_ptr<sim::SimOpener> simOpener;
     std::unique_ptr<AdminShell> shell;
@@ -71,7 +78,7 @@ TEST_F(ShellFixture, StartsOnADirectLinkAndShowsTheConsole) {
 }
 
 TEST_F(ShellFixture, NoPortAtStartForIsdnOrWithoutSettings) {
-    RecordingOpener opener(loop);
+    RecordingOpener& opener = recording();
     makeShell(opener).firstActivation();  // no settings file: defaults, no port
     EXPECT_TRUE(opener.opened.empty());
 
@@ -84,7 +91,7 @@ TEST_F(ShellFixture, NoPortAtStartForIsdnOrWithoutSettings) {
 
 TEST_F(ShellFixture, LeavingSendsMonElevenTimesThenCloses) {
     useSettings("9600 0 8 1 0 1 0\r\nATZ\r\n+++\r\nath0");
-    RecordingOpener opener(loop);
+    RecordingOpener& opener = recording();
     AdminShell& s = makeShell(opener);
     s.firstActivation();
     opener.log.clear();
@@ -102,7 +109,7 @@ TEST_F(ShellFixture, LeavingSendsMonElevenTimesThenCloses) {
 }
 
 TEST_F(ShellFixture, PortOpenFailureShowsMessage22) {
-    RecordingOpener opener(loop);
+    RecordingOpener& opener = recording();
     opener.missing = true;
     AdminShell& s = makeShell(opener);
     s.portOpenClose();
@@ -118,7 +125,7 @@ TEST_F(ShellFixture, PortOpenFailureShowsMessage22) {
 }
 
 TEST_F(ShellFixture, FlashUploadClosesTheLinkAndStartsTheRightProgram) {
-    RecordingOpener opener(loop);
+    RecordingOpener& opener = recording();
     AdminShell& s = makeShell(opener);
     s.portOpenClose();
     ASSERT_TRUE(s.link().linkUp());
@@ -154,9 +161,38 @@ TEST_F(ShellFixture, OverfullPhraseFileShowsMessage19) {
     std::string many;
     for (int i = 0; i < 61; ++i) many += "P" + std::to_string(i) + "\r\n";
     writeText(home.path() / "DATA" / "CAN56.LCD", many);
-    RecordingOpener opener(loop);
+    RecordingOpener& opener = recording();
     AdminShell& s = makeShell(opener);
     EXPECT_EQ(s.phrases().phrases.size(), 61u);
     ASSERT_EQ(host.texts.size(), 1u);
     EXPECT_EQ(host.texts[0], s.messages().text[19]);
+}
+
+TEST_F(ShellFixture, DialPhoneDialsIsdnOrTheModem) {
+    RecordingOpener& opener = recording();
+    AdminShell& s = makeShell(opener);
+    s.link().settings().linkType = kIsdn;
+    EXPECT_FALSE(s.commandEnabled(kCmdPort));  // ISDN without a call
+    EXPECT_TRUE(s.commandEnabled(kCmdDialPhone));
+    host.phoneNumber = "0123";
+    s.dialPhone();
+    EXPECT_EQ(opener.dialled, std::vector<std::string>{"0123"});
+    EXPECT_TRUE(s.link().linkUp());
+    EXPECT_TRUE(s.commandEnabled(kCmdPort));
+    EXPECT_FALSE(s.commandEnabled(kCmdDialPhone));
+    s.portOpenClose();  // Port Close hangs up
+    EXPECT_FALSE(s.link().linkUp());
+
+    // On a Modem link the number goes to the modem; Cancel dials nothing.
+    s.link().settings().linkType = kModem;
+    s.link().settings().initCommand.clear();
+    s.portOpenClose();
+    opener.log.clear();
+    host.phoneNumber = std::nullopt;
+    s.dialPhone();
+    EXPECT_TRUE(opener.writes().empty());
+    EXPECT_EQ(host.lastOffered, "0123");
+    host.phoneNumber = "";
+    s.dialPhone();
+    EXPECT_EQ(opener.writes(), std::vector<std::string>{"41 54 44 54 0d "});  // "ATDT\r"
 }

@@ -196,3 +196,39 @@ TEST(WaitTenths, PacesOnTimer5126AndStopsAtTwoCalendarSeconds) {
     waitTenths(late, 50);
     EXPECT_EQ(late.monotonicMs(), 2000);  // two calendar seconds later, not 5 s
 }
+
+TEST_F(LinkFixture, TheIsdnLinkDialsSendsReceivesAndCloses) {
+    link->settings().linkType = kIsdn;
+    opener.dialCode = -8;
+    EXPECT_FALSE(link->dialIsdn("0123"));
+    EXPECT_FALSE(link->linkUp());
+    EXPECT_EQ(trace(), "09:05:07 (R) : Connection Failed. (-8)\n");
+
+    opener.dialCode = 0;
+    ASSERT_TRUE(link->dialIsdn("0123"));
+    EXPECT_EQ(opener.dialled, (std::vector<std::string>{"0123", "0123"}));
+    EXPECT_TRUE(link->isdnRunning());
+    EXPECT_TRUE(link->linkUp());
+    EXPECT_TRUE(link->sendBlock(Bytes{0xF9, 0x0A, 0x06}));
+    EXPECT_TRUE(link->sendByte(0x33));
+    std::vector<std::string> got;
+    link->setConsumer(kModeTerminal, [&](ByteView c) { got.push_back(toString(c)); });
+    opener.last->sink(asBytes("OK"));
+    EXPECT_EQ(got, std::vector<std::string>{"OK"});
+    opener.last->lost(-11);
+
+    opener.last->closeResult = 5;  // isdnlink refuses: the link stays up
+    EXPECT_FALSE(link->closeIsdn());
+    EXPECT_TRUE(link->linkUp());
+    opener.last->closeResult = 0;
+    EXPECT_TRUE(link->closeIsdn());
+    EXPECT_FALSE(link->linkUp());
+    EXPECT_FALSE(link->sendByte(0x33));
+    EXPECT_EQ(trace(),
+              "09:05:07 (R) : Connection Failed. (-8)\n"
+              "09:05:07 (R) : Connection Success.\n"
+              "09:05:07 (R) <- f9 0a 06 \n"
+              "09:05:07 (R) <- 33\n"
+              "09:05:07 (R) -> 4f 4b \n"
+              "09:05:07 (R) : Read Error(-11)\n");
+}

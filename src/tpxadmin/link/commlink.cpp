@@ -1,11 +1,14 @@
 #include "tpxadmin/link/commlink.h"
 
+#include <cstdio>
+
 #include "common/files.h"
 
 namespace tpx::admin {
 
 namespace {
 constexpr std::string_view kSerial = "(L)";
+constexpr std::string_view kIsdnSide = "(R)";
 constexpr int kWriteTimeoutMs = 1000;
 }  // namespace
 
@@ -31,6 +34,7 @@ CCommLink::CCommLink(EventLoop& loop, DeviceOpener& opener, CommLinkHost& host,
 
 CCommLink::~CCommLink() {
     if (device_) device_->close();
+    if (isdn_) isdn_->close();
 }
 
 std::filesystem::path CCommLink::settingsPath() const { return pathForWrite(home_, kSettingsFile); }
@@ -116,7 +120,51 @@ bool CCommLink::closeSerial() {
     return true;
 }
 
+bool CCommLink::dialIsdn(const std::string& number) {
+    if (isdnRunning_) return true;
+    isdnRunning_ = true;
+    isdn_ = opener_.dialIsdn(number, &dialCode_);
+    if (!isdn_) {
+        transcript_.note(kIsdnSide, "Connection Failed. (" + std::to_string(dialCode_) + ")");
+        isdnRunning_ = false;  // the opener has closed isdnlink again
+        host_.linkStateChanged();
+        return false;
+    }
+    const SysStatus started = isdn_->startReading([this](ByteView chunk) { onIsdnChunk(chunk); },
+                                                  [this](int code) {
+                                                      transcript_.note(kIsdnSide, "Read Error(" + std::to_string(code) + ")");
+                                                  });
+    if (!started) isdnRunning_ = false;
+    transcript_.note(kIsdnSide, isdnRunning_ ? "Connection Success." : "Connection Failed(Thread).");
+    host_.linkStateChanged();
+    return isdnRunning_;
+}
+
+bool CCommLink::closeIsdn() {
+    if (!isdn_) {
+        isdnRunning_ = false;
+        return true;
+    }
+    if (isdn_->closeLink() != 0) return false;  // isdnlink refused: still up
+    isdnRunning_ = false;
+    isdn_.reset();
+    host_.linkStateChanged();
+    return true;
+}
+
+void CCommLink::onIsdnChunk(ByteView chunk) {
+    if (!isdnRunning_) return;
+    transcript_.received(kIsdnSide, chunk);
+    route(chunk);
+}
+
 bool CCommLink::sendBlock(ByteView bytes) {
+    if (settings_.linkType == kIsdn) {
+        if (!isdnRunning_ || !isdn_) return false;
+        const bool ok = isdn_->writeAll(bytes, kWriteTimeoutMs).ok();
+        transcript_.sent(kIsdnSide, bytes);
+        return ok;
+    }
     if (!serialOpen_ || !device_) return false;
     if (bytes.empty()) return true;
     if (!device_->writeAll(bytes, kWriteTimeoutMs)) return false;
@@ -124,7 +172,17 @@ bool CCommLink::sendBlock(ByteView bytes) {
     return true;
 }
 
-bool CCommLink::sendByte(std::uint8_t byte) { return sendBlock(ByteView(&byte, 1)); }
+bool CCommLink::sendByte(std::uint8_t byte) {
+    if (settings_.linkType == kIsdn) {
+        if (!isdnRunning_ || !isdn_) return false;
+        const bool ok = isdn_->writeAll(ByteView(&byte, 1), kWriteTimeoutMs).ok();
+        char hex[4];
+        std::snprintf(hex, sizeof hex, "%02x", byte);
+        transcript_.sentText(kIsdnSide, hex);  // a single byte: no blank behind it
+        return ok;
+    }
+    return sendBlock(ByteView(&byte, 1));
+}
 
 void CCommLink::setConsumer(int mode, Consumer consumer) {
     if (mode >= 0 && mode < static_cast<int>(consumers_.size())) consumers_[mode] = std::move(consumer);

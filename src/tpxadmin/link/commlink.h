@@ -1,7 +1,8 @@
-// CCommLink: TpxAdmin's one byte-stream link to a switch (serial Direct or Modem link; the
-// ISDN side comes with the isdnlink binding). It owns the settings and their file, opens
-// and closes the device with the exact port parameters and modem strings, routes every
-// received chunk to the consumer of the current receive mode, and writes the transcript.
+// CCommLink: TpxAdmin's one byte-stream link to a switch: a serial port (Direct or Modem
+// link) or an ISDN data call through isdnlink. It owns the settings and their file, opens
+// and closes the device with the exact port parameters and modem strings, dials and closes
+// the ISDN link, routes every received chunk to the consumer of the current receive mode,
+// and writes the transcript ("(L)" serial, "(R)" ISDN).
 //
 // Runs on the program's protocol thread. The device's reader thread only hands chunks over
 // to the event loop; after a close nothing more is delivered.
@@ -80,13 +81,20 @@ public:
     // 1 = open serial, anything else = close serial.
     bool openOrClose(int what) { return what == 1 ? openSerial() : closeSerial(); }
 
+    // The ISDN link: dial (true when the call is up and its reader runs) and close (false
+    // when isdnlink refuses; the link then stays up).
+    bool dialIsdn(const std::string& number);
+    bool closeIsdn();
+    int lastDialCode() const { return dialCode_; }
+
     bool serialOpen() const { return serialOpen_; }
     // Why the last open failed (the device's error, or the refused parameters).
     const SysStatus& lastOpenError() const { return openError_; }
-    bool isdnRunning() const { return false; }
+    bool isdnRunning() const { return isdnRunning_; }
     bool linkUp() const { return serialOpen_ || isdnRunning(); }
 
-    // Sends go to the serial device; false when the write could not be made.
+    // Sends go to the ISDN link when the link type is ISDN, else to the serial device;
+    // false when the write could not be made.
     bool sendBlock(ByteView bytes);
     bool sendByte(std::uint8_t byte);
 
@@ -102,6 +110,7 @@ public:
 private:
     void onChunk(ByteView chunk);
     void onLost(int error);
+    void onIsdnChunk(ByteView chunk);
     void fail();
 
     EventLoop& loop_;
@@ -114,6 +123,9 @@ private:
     std::unique_ptr<ByteDevice> device_;
     bool serialOpen_ = false;
     SysStatus openError_;
+    std::unique_ptr<ByteDevice> isdn_;
+    bool isdnRunning_ = false;
+    int dialCode_ = 0;
     int receiveMode_ = kModeTerminal;
     std::array<Consumer, 7> consumers_;
 };

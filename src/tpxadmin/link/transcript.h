@@ -30,6 +30,8 @@ public:
     void sent(std::string_view side, ByteView bytes);
     // "hh:mm:ss (L) -> 41 0d \n"
     void received(std::string_view side, ByteView bytes);
+    // "hh:mm:ss (R) <- f9\n": a send written as given.
+    void sentText(std::string_view side, std::string_view text) { line(side, "<-", text); }
 
 private:
     void line(std::string_view side, std::string_view arrow, std::string_view text);

@@ -55,9 +55,9 @@ void AdminShell::firstActivation() {
     host_.commandsChanged();
 }
 
-void AdminShell::closeLink() {
-    // The ISDN side closes through its own binding; with none running only serial is left.
-    link_->closeSerial();
+bool AdminShell::closeLink() {
+    if (link_->settings().linkType == kIsdn) return link_->closeIsdn();
+    return link_->closeSerial();
 }
 
 void AdminShell::shutDown() {
@@ -74,9 +74,24 @@ void AdminShell::shutDown() {
 }
 
 void AdminShell::portOpenClose() {
-    bool ok = link_->linkUp() ? (closeLink(), true) : link_->openSerial();
+    const bool ok = link_->linkUp() ? closeLink() : link_->openSerial();
     if (!ok) showMessage(22);
     host_.commandsChanged();
+}
+
+void AdminShell::dialPhone() {
+    auto number = host_.askPhoneNumber(lastNumber_);
+    if (!number) return;
+    dialNumber(*number);
+}
+
+bool AdminShell::dialNumber(const std::string& number) {
+    lastNumber_ = number;
+    bool ok = false;
+    if (link_->settings().linkType == kIsdn) ok = link_->dialIsdn(number);
+    else ok = link_->sendBlock(asBytes("ATDT" + number + "\r"));
+    host_.commandsChanged();
+    return ok;
 }
 
 void AdminShell::flashUpload() {

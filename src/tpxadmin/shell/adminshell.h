@@ -47,6 +47,8 @@ public:
     virtual void transferDialogOpened(const TransferView& view) = 0;
     virtual void transferViewChanged(const TransferView& view) = 0;
     virtual void transferDialogClosed() = 0;
+    // Dialog 102 ("Phone Number:"), holding `last`; nullopt when cancelled.
+    virtual std::optional<std::string> askPhoneNumber(const std::string& last) = 0;
 };
 
 class AdminShell : private CommLinkHost, private SessionHost, private TransferHost {
@@ -67,6 +69,11 @@ public:
 
     // Commands.
     void portOpenClose();
+    // Dial Phone: asks for the number, then dials it.
+    void dialPhone();
+    // Dials `number`: the ISDN link for link type ISDN, else "ATDT<number>\r" to the modem.
+    bool dialNumber(const std::string& number);
+    const std::string& lastNumber() const { return lastNumber_; }
     void flashUpload();
     SysStatus openLog(const std::filesystem::path& path);
     void closeLog();
@@ -139,7 +146,7 @@ private:
     bool askYesNo(const std::string& text) override { return host_.askYesNo(text); }
     void transferViewChanged(const TransferView& view) override { host_.transferViewChanged(view); }
     void transferClosed() override;
-    void closeLink();
+    bool closeLink();
     std::string messageText(int n) const;
 
     EventLoop& loop_;
@@ -160,6 +167,7 @@ private:
     std::filesystem::path logPath_;
     bool dialogOpen_ = false;
     bool activated_ = false;
+    std::string lastNumber_;
 };
 
 }  // namespace tpx::admin

@@ -36,9 +36,9 @@ constexpr std::array<int, 15> kToolbar = {kCmdOpenLog, kCmdCloseLog, 0,         
                                           kCmdSysSpeed, kCmdStaName, kCmdUpload,  kCmdDownload,
                                           0,           kCmdAbout,    kCmdHelpContents};
 
-constexpr std::array<int, 14> kImplemented = {
-    kCmdOpenLog, kCmdCloseLog, kCmdExit,    kCmdFlashUpload, kCmdPort,   kCmdSettings, kCmdClearScreen,
-    kCmdToolbar, kCmdStatusBar, kCmdAbout, kCmdReset,       kCmdUpload, kCmdDownload, kCmdLcrUpload};
+constexpr std::array<int, 15> kImplemented = {
+    kCmdOpenLog, kCmdCloseLog, kCmdExit,    kCmdFlashUpload, kCmdPort,   kCmdSettings, kCmdClearScreen, kCmdToolbar,
+    kCmdStatusBar, kCmdAbout, kCmdReset,   kCmdUpload,      kCmdDownload, kCmdLcrUpload, kCmdDialPhone};
 }  // namespace
 
 std::span<const CommandInfo> commandTable() { return kCommands; }

@@ -1,6 +1,10 @@
 #include "tpxadmin/ui/mainframe.h"
 
 #include <QAction>
+#include <QDialogButtonBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -16,6 +20,7 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include "isdnlink/client/isdndevice.h"
 #include "platform/ui/messagebox.h"
 #include "platform/ui/qteventloop.h"
 #include "tpxadmin/ui/aboutdialog.h"
@@ -71,7 +76,9 @@ CMainFrame::CMainFrame(std::filesystem::path home, QWidget* parent)
     setObjectName("frame128");
     setWindowTitle("TpxAdmin");
     setWindowIcon(programIcon());
-    opener_ = std::make_unique<PortMapOpener>(*loop_, PortMap::loadEffective());
+    auto ports = std::make_unique<PortMapOpener>(*loop_, PortMap::loadEffective());
+    ports_ = ports.get();
+    opener_ = std::make_unique<isdn::IsdnOpener>(*loop_, std::move(ports));
     shell_ = std::make_unique<AdminShell>(*loop_, *opener_, static_cast<AdminHost&>(*this), std::move(home));
     shell_->create();
 
@@ -176,6 +183,7 @@ void CMainFrame::runCommand(int id) {
         case kCmdUpload: shell_->transferCommand(Direction::Upload); break;
         case kCmdDownload: shell_->transferCommand(Direction::Download); break;
         case kCmdLcrUpload: shell_->lcrUpload(); break;
+        case kCmdDialPhone: shell_->dialPhone(); break;
         default: break;
     }
     commandsChanged();
@@ -199,7 +207,7 @@ void CMainFrame::onSettings() {
         shell_->applySettings(dlg.settings());
         SysStatus st = dlg.ports().saveProfile();
         if (!st) showFileError(st);
-        opener_->map() = PortMap::loadEffective();
+        ports_->map() = PortMap::loadEffective();
     }
     shell_->settingsDialogClosed();
 }
@@ -303,6 +311,27 @@ void CMainFrame::transferDialogClosed() {
     transferDialog_->hide();
     transferDialog_->deleteLater();
     transferDialog_ = nullptr;
+}
+
+std::optional<std::string> CMainFrame::askPhoneNumber(const std::string& last) {
+    QDialog dlg(this);
+    dlg.setObjectName("dialog102");
+    dlg.setWindowTitle("TPX Admin");
+    auto* top = new QVBoxLayout(&dlg);
+    top->addWidget(new QLabel("Phone Number:", &dlg));
+    auto* edit = new QLineEdit(QString::fromStdString(last), &dlg);
+    edit->setObjectName("number");
+    edit->selectAll();
+    top->addWidget(edit);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dlg);
+    buttons->button(QDialogButtonBox::Ok)->setObjectName("1");
+    buttons->button(QDialogButtonBox::Cancel)->setObjectName("2");
+    connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
+    top->addWidget(buttons);
+    dlg.setMinimumWidth(280);
+    if (dlg.exec() != QDialog::Accepted) return std::nullopt;
+    return edit->text().toStdString();
 }
 
 bool CMainFrame::startProgram(const std::string& name) {

@@ -64,6 +64,7 @@ private:
     void transferDialogOpened(const TransferView& view) override;
     void transferViewChanged(const TransferView& view) override;
     void transferDialogClosed() override;
+    std::optional<std::string> askPhoneNumber(const std::string& last) override;
 
     void buildMenus();
     void buildToolbar();
@@ -73,7 +74,8 @@ private:
     void onAbout();
 
     std::unique_ptr<QtEventLoop> loop_;
-    std::unique_ptr<PortMapOpener> opener_;
+    std::unique_ptr<DeviceOpener> opener_;
+    PortMapOpener* ports_ = nullptr;  // the serial side of opener_
     std::unique_ptr<AdminShell> shell_;
     CTerminalView* view_ = nullptr;
     QToolBar* toolbar_ = nullptr;
