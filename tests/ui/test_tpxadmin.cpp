@@ -325,6 +325,50 @@ private slots:
         frame.action(kCmdPort)->trigger();
     }
 
+    void dialsOverIsdnAndClosesWithPortClose() {
+        // libcapi20 finds the simulated network through HOME/.capi20rc.
+        const QString capiHome = tmp_.path() + "/capihome";
+        QDir().mkpath(capiHome);
+        startSim({"--isdn", "0", "--capi20rc", capiHome});
+        const QByteArray oldHome = qgetenv("HOME");
+        qputenv("HOME", capiHome.toUtf8());
+        QVERIFY(writeFileAtomically((home() + "/DATA/cfgcomm.DAT").toStdString(),
+                                    "9600 0 8 1 0 1 2\r\nATZ\r\n+++\r\nath0").ok());
+        {
+            CMainFrame frame(home().toStdString());
+            frame.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&frame));
+            QTest::qWait(50);  // the first activation: an ISDN link opens nothing
+            QVERIFY(!frame.action(kCmdPort)->isEnabled());
+            QVERIFY(frame.action(kCmdDialPhone)->isEnabled());
+            uitest::whenModal("dialog102", [](QWidget* dlg) {
+                QCOMPARE(dlg->windowTitle(), QString("TPX Admin"));
+                dlg->findChild<QLineEdit*>("number")->setText("0123");
+                uitest::screenshot(dlg, "tpxadmin-dial");
+                dlg->findChild<QAbstractButton*>("1")->click();
+            });
+            frame.action(kCmdDialPhone)->trigger();
+            QVERIFY(frame.shell().link().isdnRunning());
+            QCOMPARE(frame.action(kCmdPort)->text(), QString("&Port Close"));
+            auto* view = frame.findChild<CTerminalView*>("2000");
+            QTest::keyClick(view, Qt::Key_Return);
+            QTRY_VERIFY_WITH_TIMEOUT(view->toPlainText().endsWith("TPX560 ADMIN PASSWORD: "), 5000);
+            uitest::screenshot(&frame, "tpxadmin-isdn");
+            frame.action(kCmdPort)->trigger();
+            QVERIFY(!frame.shell().link().linkUp());
+            QVERIFY(shown_.isEmpty());
+        }
+        qputenv("HOME", oldHome);
+        QFile::remove(home() + "/DATA/cfgcomm.DAT");
+        auto trace = readFile((tmp_.path() + "/trace.txt").toStdString());
+        QVERIFY(trace);
+        QVERIFY(trace->find("(R) : Connection Success.\n") != std::string::npos);
+        QVERIFY(trace->find("(R) <- 0d\n") != std::string::npos);  // a typed key: one byte
+        QVERIFY(trace->find("(R) -> 0d 0a 54 50 58 ") != std::string::npos);
+        auto prt = readFile(home().toStdString() + "/ReZUVODUV.prt");
+        QVERIFY(prt && prt->find("\n Total time during ZU VODUV is ") != std::string::npos);
+    }
+
     void aboutBox() {
         CMainFrame frame(home().toStdString());
         frame.show();
