@@ -19,6 +19,26 @@ constexpr int kReadPollMs = 20;          // an idle read waits 5 x this; a write
 
 bool alnum(std::uint8_t b) { return b < 0x80 && std::isalnum(b); }
 
+// A received block for the trace files: letters and digits as "%c ", other bytes as
+// "%02x ", "> " and "< " where the two kinds meet; the last byte as `lastAlnum` or "%02x\n".
+std::string renderReceived(ByteView block, const char* lastAlnum) {
+    std::string out;
+    char buf[16];
+    for (std::size_t i = 0; i < block.size(); ++i) {
+        const bool last = i + 1 == block.size();
+        if (alnum(block[i])) {
+            std::snprintf(buf, sizeof buf, last ? lastAlnum : "%c ", block[i]);
+            out += buf;
+            if (!last && !alnum(block[i + 1])) out += "> ";
+        } else {
+            std::snprintf(buf, sizeof buf, last ? "%02x\n" : "%02x ", block[i]);
+            out += buf;
+            if (!last && alnum(block[i + 1])) out += "< ";
+        }
+    }
+    return out;
+}
+
 Bytes negotiation(std::uint8_t code, std::initializer_list<std::uint8_t> params) {
     Bytes f = {kStx, 0x10, code};
     f.insert(f.end(), params.begin(), params.end());
@@ -152,20 +172,7 @@ void RemoteAdminLink::dataArrived(int, ByteView block, std::uint16_t) {
             break;
     }
     if (layer_.options().verbose && !block.empty()) {
-        std::string bytes;
-        char buf[16];
-        for (std::size_t i = 0; i < block.size(); ++i) {
-            const bool last = i + 1 == block.size();
-            if (alnum(block[i])) {
-                std::snprintf(buf, sizeof buf, last ? "%c >\n" : "%c ", block[i]);
-                bytes += buf;
-                if (!last && !alnum(block[i + 1])) bytes += "> ";
-            } else {
-                std::snprintf(buf, sizeof buf, last ? "%02x\n" : "%02x ", block[i]);
-                bytes += buf;
-                if (!last && alnum(block[i + 1])) bytes += "< ";
-            }
-        }
+        const std::string bytes = renderReceived(block, "%c >\n");
         text("\nData block : ");
         text("%s", bytes.c_str());
         logText(bytes);
@@ -430,21 +437,7 @@ int RemoteAdminLink::ReadISDNBlock(std::uint8_t* buffer) {
     text("\n DATA BUFFER... Size : %d, Head : %d, Rear : %d\n", count_, head_, rear_);
     const std::size_t len = lengths_[head_];
     const std::uint8_t* f = ring_[head_].data();
-    std::string shown = "\nFrom Buffer : ";
-    char buf[16];
-    for (std::size_t i = 0; i < len; ++i) {
-        const bool last = i + 1 == len;
-        if (alnum(f[i])) {
-            std::snprintf(buf, sizeof buf, last ? "%c\n" : "%c ", f[i]);
-            shown += buf;
-            if (!last && !alnum(f[i + 1])) shown += "> ";
-        } else {
-            std::snprintf(buf, sizeof buf, last ? "%02x\n" : "%02x ", f[i]);
-            shown += buf;
-            if (!last && alnum(f[i + 1])) shown += "< ";
-        }
-    }
-    text("%s", shown.c_str());
+    text("\nFrom Buffer : %s", renderReceived(ByteView(f, len), "%c\n").c_str());
     const int n = len >= 6 ? static_cast<int>(len - 6) : 0;
     std::copy(f + 5, f + 5 + n, buffer);
     buffer[n] = 0;

@@ -474,6 +474,22 @@ struct ScriptedUpload : ::testing::Test {
         EXPECT_EQ(engine.outcome(), TransferOutcome::Completed);
         return packets;
     }
+    // A download from a TPX300 3.0Aa into d.usr against the far end opener.onWrite plays.
+    TransferOutcome download(int* retries = nullptr) {
+        CCommLink link(loop, opener, far, transcript, dir.path());
+        link.openSerial();
+        TransferSetup setup;
+        setup.userFile = dir.path() / "d.usr";
+        setup.sessionModel = 1;
+        setup.sessionVersion = "3.0Aa";
+        TransferEngine engine(loop, link, host, setup);
+        link.setConsumer(kModeTransfer, [&](ByteView c) { engine.receive(c); });
+        link.setReceiveMode(kModeTransfer);
+        engine.open();
+        loop.waitUntil([&] { return engine.closed(); }, 60000);
+        if (retries) *retries = engine.retries();
+        return engine.outcome();
+    }
     // Applies the packets to a memory image as the switch decodes them.
     static std::map<std::uint32_t, std::uint8_t> apply(const std::vector<Bytes>& packets) {
         std::map<std::uint32_t, std::uint8_t> mem;
@@ -598,19 +614,9 @@ TEST_F(ScriptedUpload, AFrameLongerThanThePacketBufferIsRefusedAndSkipped) {
             loop.postAfter(5, [this, good] { opener.last->sink(good); });
         }
     };
-    CCommLink link(loop, opener, far, transcript, dir.path());
-    link.openSerial();
-    TransferSetup setup;
-    setup.userFile = dir.path() / "d.usr";
-    setup.sessionModel = 1;
-    setup.sessionVersion = "3.0Aa";
-    TransferEngine engine(loop, link, host, setup);
-    link.setConsumer(kModeTransfer, [&](ByteView c) { engine.receive(c); });
-    link.setReceiveMode(kModeTransfer);
-    engine.open();
-    loop.waitUntil([&] { return engine.closed(); }, 60000);
-    EXPECT_EQ(engine.outcome(), TransferOutcome::Completed);
-    EXPECT_EQ(engine.retries(), 1);
+    int retries = -1;
+    EXPECT_EQ(download(&retries), TransferOutcome::Completed);
+    EXPECT_EQ(retries, 1);
     EXPECT_EQ(opener.writes(), (std::vector<std::string>{"fd ", "f9 0a ", "fb 45 ", "15 ", "06 ", "33 "}));
     Bytes file = toBytes(readText(dir.path() / "d.usr"));
     EXPECT_EQ(Bytes(file.begin() + 140, file.end()), (Bytes{0x41, 0x42, 0x43}));
@@ -635,18 +641,7 @@ TEST_F(ScriptedUpload, DownloadFrameOfThreeCodedBytes) {
             loop.postAfter(5, [this, frame] { opener.last->sink(frame); });
         }
     };
-    CCommLink link(loop, opener, far, transcript, dir.path());
-    link.openSerial();
-    TransferSetup setup;
-    setup.userFile = dir.path() / "d.usr";
-    setup.sessionModel = 1;
-    setup.sessionVersion = "3.0Aa";
-    TransferEngine engine(loop, link, host, setup);
-    link.setConsumer(kModeTransfer, [&](ByteView c) { engine.receive(c); });
-    link.setReceiveMode(kModeTransfer);
-    engine.open();
-    loop.waitUntil([&] { return engine.closed(); }, 60000);
-    EXPECT_EQ(engine.outcome(), TransferOutcome::Completed);
+    EXPECT_EQ(download(), TransferOutcome::Completed);
     Bytes file = toBytes(readText(dir.path() / "d.usr"));
     ASSERT_EQ(file.size(), 143u);
     EXPECT_EQ(Bytes(file.begin() + 140, file.end()), (Bytes{0x41, 0xFF, 0xFF}));

@@ -15,17 +15,6 @@
 
 namespace tpx::sim {
 
-namespace {
-void put16(Bytes& b, std::uint16_t v) {
-    b.push_back(static_cast<std::uint8_t>(v));
-    b.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-void put32(Bytes& b, std::uint32_t v) {
-    put16(b, static_cast<std::uint16_t>(v));
-    put16(b, static_cast<std::uint16_t>(v >> 16));
-}
-}  // namespace
-
 struct CapiNetwork::Impl {
     struct Conn {
         std::unique_ptr<FdDevice> dev;
@@ -122,17 +111,17 @@ struct CapiNetwork::Impl {
             case 0xF2:  // register: this connection becomes the application's
                 conns[id].app = network.attach([this, id](ByteView m, ByteView d) { sendFrame(id, m, d); });
                 ++owner.applications_;
-                put16(p, 0);
+                appendLe16(p, 0);
                 return controlReply(id, 0xF3, p);
             case 0xE0:  // get_profile
-                put16(p, 0);
-                put16(p, static_cast<std::uint16_t>(cfg.controllers));
+                appendLe16(p, 0);
+                appendLe16(p, static_cast<std::uint16_t>(cfg.controllers));
                 if (ctrl != 0) {
-                    put16(p, static_cast<std::uint16_t>(cfg.bChannels));
-                    put32(p, 0x00000001);  // global options: internal controller
-                    put32(p, 0x00000003);  // B1: 64 kbit/s HDLC, transparent
-                    put32(p, 0x00000003);  // B2
-                    put32(p, 0x00000001);  // B3: transparent
+                    appendLe16(p, static_cast<std::uint16_t>(cfg.bChannels));
+                    appendLe32(p, 0x00000001);  // global options: internal controller
+                    appendLe32(p, 0x00000003);  // B1: 64 kbit/s HDLC, transparent
+                    appendLe32(p, 0x00000003);  // B2
+                    appendLe32(p, 0x00000001);  // B3: transparent
                     p.resize(2 + 64, 0);
                 }
                 return controlReply(id, 0xE1, p);
@@ -145,10 +134,10 @@ struct CapiNetwork::Impl {
             }
             case 0xFC:  // version
                 p.push_back(16);
-                put32(p, 2);
-                put32(p, 0);
-                put32(p, 1);
-                put32(p, 0);
+                appendLe32(p, 2);
+                appendLe32(p, 0);
+                appendLe32(p, 1);
+                appendLe32(p, 0);
                 return controlReply(id, 0xFD, p);
             case 0xFE:  // serial number
                 p.push_back(8);

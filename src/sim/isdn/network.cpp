@@ -9,14 +9,6 @@ constexpr std::uint8_t kAlert = 0x01, kConnect = 0x02, kConnectActive = 0x03, kD
                        kDataB3 = 0x86;
 constexpr std::uint8_t kReq = 0x80, kConf = 0x81, kInd = 0x82, kResp = 0x83;
 
-void put16(Bytes& b, std::uint16_t v) {
-    b.push_back(static_cast<std::uint8_t>(v));
-    b.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-void put32(Bytes& b, std::uint32_t v) {
-    put16(b, static_cast<std::uint16_t>(v));
-    put16(b, static_cast<std::uint16_t>(v >> 16));
-}
 std::uint16_t get16(ByteView b, std::size_t o) {
     return o + 2 <= b.size() ? static_cast<std::uint16_t>(b[o] | (b[o + 1] << 8)) : 0;
 }
@@ -27,12 +19,12 @@ std::uint32_t get32(ByteView b, std::size_t o) {
 // A CAPI message: header, address, then `rest` as it stands.
 Bytes capiMessage(std::uint8_t cmd, std::uint8_t sub, std::uint16_t number, std::uint32_t address, const Bytes& rest) {
     Bytes m;
-    put16(m, 0);
-    put16(m, 0);  // the application id: the transport or the library puts its own
+    appendLe16(m, 0);
+    appendLe16(m, 0);  // the application id: the transport or the library puts its own
     m.push_back(cmd);
     m.push_back(sub);
-    put16(m, number);
-    put32(m, address);
+    appendLe16(m, number);
+    appendLe32(m, address);
     m.insert(m.end(), rest.begin(), rest.end());
     m[0] = static_cast<std::uint8_t>(m.size());
     m[1] = static_cast<std::uint8_t>(m.size() >> 8);
@@ -90,7 +82,7 @@ IsdnNetwork::Call* IsdnNetwork::callByPlci(std::uint32_t plci) {
 
 void IsdnNetwork::conf(int app, std::uint8_t cmd, std::uint16_t number, std::uint32_t addr, std::uint16_t info) {
     Bytes rest;
-    put16(rest, info);
+    appendLe16(rest, info);
     send(app, capiMessage(cmd, kConf, number, addr, rest));
 }
 
@@ -184,8 +176,8 @@ bool IsdnNetwork::fromApplication(int app, ByteView body) {
             Call* c = callByPlci(addr);
             const std::uint16_t handle = get16(body, 18);
             Bytes rest;
-            put16(rest, handle);
-            put16(rest, c && c->b3 ? 0 : 0x2002);
+            appendLe16(rest, handle);
+            appendLe16(rest, c && c->b3 ? 0 : 0x2002);
             send(app, capiMessage(kDataB3, kConf, number, addr, rest));
             if (!c || !c->b3) return true;
             const std::uint16_t n = get16(body, 16);
@@ -205,7 +197,7 @@ bool IsdnNetwork::fromApplication(int app, ByteView body) {
             if (!c) return true;
             c->b3 = false;
             Bytes rest;
-            put16(rest, 0);
+            appendLe16(rest, 0);
             rest.push_back(0);
             send(app, capiMessage(kDisconnectB3, kInd, 0, addr, rest));
             return true;
@@ -243,10 +235,10 @@ void IsdnNetwork::toCaller(std::uint32_t plci, ByteView frame) {
     Call* c = callByPlci(plci);
     if (!c || !c->b3) return;
     Bytes rest;
-    put32(rest, 0);  // data pointer: none on the wire
-    put16(rest, static_cast<std::uint16_t>(frame.size()));
-    put16(rest, ++c->handle);
-    put16(rest, 0);
+    appendLe32(rest, 0);  // data pointer: none on the wire
+    appendLe16(rest, static_cast<std::uint16_t>(frame.size()));
+    appendLe16(rest, ++c->handle);
+    appendLe16(rest, 0);
     send(c->app, capiMessage(kDataB3, kInd, 0, c->ncci, rest), frame);
 }
 
@@ -254,7 +246,7 @@ void IsdnNetwork::indicateDisconnect(Call& c, std::uint16_t reason) {
     if (c.clearing && reason != 0x3490) return;
     c.clearing = true;
     Bytes rest;
-    put16(rest, reason);
+    appendLe16(rest, reason);
     send(c.app, capiMessage(kDisconnect, kInd, 0, c.plci, rest));
 }
 
@@ -263,7 +255,7 @@ void IsdnNetwork::indicateClear(Call& c, std::uint16_t reason) {
     if (c.b3) {
         c.b3 = false;
         Bytes rest;
-        put16(rest, 0x3301);  // layer 1 gone
+        appendLe16(rest, 0x3301);  // layer 1 gone
         rest.push_back(0);
         send(c.app, capiMessage(kDisconnectB3, kInd, 0, c.ncci, rest));
     }
@@ -283,7 +275,7 @@ void IsdnNetwork::offerCall(const std::string& caller) {
     call->plci = plci;
     calls_[plci & 0xFFFF] = std::move(call);
     Bytes rest;
-    put16(rest, 2);     // CIPValue: unrestricted digital information
+    appendLe16(rest, 2);     // CIPValue: unrestricted digital information
     rest.push_back(0);  // called party number
     rest.push_back(static_cast<std::uint8_t>(caller.size() + 2));
     rest.push_back(0x00);
