@@ -30,6 +30,7 @@ public:
     void transferViewChanged(const admin::TransferView& view) override;
     void transferDialogClosed() override;
     std::optional<std::string> askPhoneNumber(const std::string&) override { return std::nullopt; }
+    bool openCommandTree(bool) override { return false; }
 
     // The file a transfer command works on.
     std::optional<std::filesystem::path> userFile;

@@ -7,4 +7,5 @@ int runConsole(Args& args);
 int runIdentify(Args& args);
 int runDownload(Args& args);
 int runUpload(Args& args);
+int runPrograms(Args& args);
 }  // namespace tpx::cli

@@ -21,6 +21,7 @@ constexpr Subcommand kSubcommands[] = {
     {"identify", "log in and print the switch's model, version and nation", tpx::cli::runIdentify},
     {"download", "read the switch's database into a user file (and extension file)", tpx::cli::runDownload},
     {"upload", "write a user file (and extension file) into the switch", tpx::cli::runUpload},
+    {"programs", "list the switch's administration programs; start one by keyset", tpx::cli::runPrograms},
 };
 
 void usage(std::FILE* to) {

@@ -46,7 +46,7 @@ Bytes negotiation(std::uint8_t code, std::initializer_list<std::uint8_t> params)
     return f;
 }
 
-struct WaitSpec {
+struct WaitRule {
     int seconds;
     int tries;
     bool resend;
@@ -206,9 +206,9 @@ void RemoteAdminLink::clearFlags(Event e) {
 }
 
 RemoteAdminLink::Wait RemoteAdminLink::waitFor(Event e) {
-    static constexpr WaitSpec kSpecs[] = {{10, 3, false}, {10, 6, false}, {10, 3, false},
+    static constexpr WaitRule kRules[] = {{10, 3, false}, {10, 6, false}, {10, 3, false},
                                           {10, 3, true},  {10, 3, true},  {10, 3, true}};
-    const WaitSpec spec = kSpecs[static_cast<int>(e)];
+    const WaitRule rule = kRules[static_cast<int>(e)];
     clearFlags(e);
     conns_.lineLost = false;
     int tries = 0;
@@ -218,16 +218,16 @@ RemoteAdminLink::Wait RemoteAdminLink::waitFor(Event e) {
     while (!eventDone(e) && !(watchLine && conns_.lineLost)) {
         conns_.Handle_CAPI_Msg();
         if (eventDone(e) || (watchLine && conns_.lineLost)) break;
-        if (clock_.calendarSeconds() - start < spec.seconds && !packetFail_) continue;
+        if (clock_.calendarSeconds() - start < rule.seconds && !packetFail_) continue;
         text(packetFail_ ? "\nPACKET_FAIL received !!\n" : "\nNo response ...\n");
         text("\nCurrent Retry count : %d\n", tries);
-        if (++tries >= spec.tries) {
+        if (++tries >= rule.tries) {
             text("\nStart time : %s", startText.c_str());
             text("\nFinish time : %s\n", dateText().c_str());
             text("\nERROR : Retry count overflow\n");
             return Wait::TimedOut;
         }
-        if (spec.resend) {
+        if (rule.resend) {
             text("\n");
             text("ERROR : Waiting time has expired\n");
             text("ERROR : Resend Packet\n");

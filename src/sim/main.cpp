@@ -55,7 +55,8 @@ void usage(std::FILE* to) {
         "                     administration, its console and database inside the frames\n"
         "  --isdn-fault NAME  no-nego, service-nack, wrong-service, packet-fail:K,\n"
         "                     clear-negotiation, clear-data:K (repeatable)\n"
-        "  --capi20rc DIR     write DIR/.capi20rc naming the network (use DIR as HOME)\n",
+        "  --capi20rc DIR     write DIR/.capi20rc naming the network (use DIR as HOME)\n"
+        "  --key-log FILE     append every key code received in administration to FILE\n",
         to);
 }
 
@@ -90,6 +91,7 @@ int main(int argc, char** argv) {
             else if (a == "--basic-size") cfg.database.basicSize = std::stoul(next());
             else if (a == "--ext-size") cfg.database.extSize = std::stoul(next());
             else if (a == "--dump") dumpDir = next();
+            else if (a == "--key-log") cfg.keyLog = next();
             else if (a == "--isdn") isdnPort = std::stoi(next());
             else if (a == "--isdn-number") isdnNumber = next();
             else if (a == "--capi20rc") capiHome = next();

@@ -21,18 +21,24 @@ SwitchSim::SwitchSim(EventLoop& loop, SimConfig config, Sink toLine)
     db.extension = config_.extensionMemory;
     db.seed = config_.seed;
     db_ = std::make_unique<SimDatabase>(loop_, db, [this](ByteView b) { send(b); });
+    keyset_ = std::make_unique<KeysetMenu>((config_.model & 0x0F) >= 4, config_.version, [this](ByteView b) { send(b); });
+    if (!config_.keyLog.empty()) keyLog_ = std::fopen(config_.keyLog.c_str(), "a");
     if (config_.paceInput && config_.baud > 0)
         in_ = std::make_unique<PacedOutput>(loop_, config_.baud, config_.bitsPerChar,
                                             [this](ByteView b) { process(b); });
 }
 
-SwitchSim::~SwitchSim() { *alive_ = false; }
+SwitchSim::~SwitchSim() {
+    *alive_ = false;
+    if (keyLog_) std::fclose(keyLog_);
+}
 
 void SwitchSim::setSink(Sink toLine) { out_.setSink(std::move(toLine)); }
 
 void SwitchSim::resetPort() {
     out_.discard();
     state_ = State::Console;
+    keyset_->leave();
     startByte_ = false;
     typed_.clear();
     line_.clear();
@@ -157,6 +163,14 @@ void SwitchSim::maintenance(std::uint8_t b) {
 }
 
 void SwitchSim::admin(std::uint8_t b) {
+    if (keyLog_) {
+        std::fprintf(keyLog_, "%d\n", b);
+        std::fflush(keyLog_);
+    }
+    if (keyset_->active() && b != 51 && b != 0xFD) {
+        keyset_->key(b);
+        return;
+    }
     if (startByte_) {
         startByte_ = false;
         if (b == 0x0A) {
@@ -193,6 +207,10 @@ void SwitchSim::admin(std::uint8_t b) {
         }
         case 51:  // MON: administration ends
             state_ = State::Console;
+            keyset_->leave();
+            return;
+        case 56:  // TRANS/PGM: programming by keyset
+            keyset_->enter();
             return;
         case '\r':
             wake();

@@ -9,11 +9,13 @@
 //             configured password, or "tovrix" when none is set; answers 0xF2 (and enters
 //             administration), 0xF3 (refused) or "SORRY" (busy)
 //   admin     0xFD: the 13-byte identification; 0xF9 0x0A starts a database transfer
-//             (sim/database.h); MON (key code 51) leaves administration
+//             (sim/database.h); TRANS/PGM (56) starts programming by keyset
+//             (sim/keysetmenu.h); MON (key code 51) leaves administration
 //   "wumbat" given as the password opens the maintenance login, where "r tpx" restarts
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -21,6 +23,7 @@
 #include "common/bytes.h"
 #include "common/clock.h"
 #include "sim/database.h"
+#include "sim/keysetmenu.h"
 #include "sim/pacedoutput.h"
 
 namespace tpx::sim {
@@ -52,6 +55,9 @@ struct SimConfig {
     // The database: sizes, extension address and transfer faults (model, version, seed
     // and extension memory come from the fields above).
     DatabaseConfig database;
+    // Where every key code received in administration is logged, one decimal code a line
+    // (empty: no log).
+    std::string keyLog;
 };
 
 // The console name of a model code: "TPX560" and so on.
@@ -80,6 +86,7 @@ public:
     int logins() const { return logins_; }
     int restarts() const { return restarts_; }
     SimDatabase& database() { return *db_; }
+    KeysetMenu& keyset() { return *keyset_; }
     const SimDatabase& database() const { return *db_; }
 
     // The 13-byte identification reply of this switch.
@@ -110,6 +117,8 @@ private:
     bool startByte_ = false;  // 0xF9 seen, 0x0A expected
     std::string line_;
     std::unique_ptr<SimDatabase> db_;
+    std::unique_ptr<KeysetMenu> keyset_;
+    std::FILE* keyLog_ = nullptr;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 

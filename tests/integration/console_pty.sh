@@ -1,17 +1,9 @@
 #!/usr/bin/env bash
 # tpx console against tpxsim on a real pseudo-terminal: the bytes cross the real termios
 # layer both ways, the terminal rules shape what is shown and the transcript records it.
-set -euo pipefail
-bin=$1
-work=$(mktemp -d)
-trap 'kill $sim 2>/dev/null || true; rm -rf "$work"' EXIT
-export TPX_HOME=$work/home XDG_CONFIG_HOME=$work/config
-cd "$work"
+. "$(dirname "$0")/simlib.sh"
 
-"$bin/tpxsim" --pty "$work/com1" --baud 9600 >sim.out &
-sim=$!
-for _ in $(seq 100); do [ -e "$work/com1" ] && break; sleep 0.05; done
-[ -e "$work/com1" ] || { echo "tpxsim did not start"; exit 1; }
+run_sim --baud 9600
 
 out=$("$bin/tpx" console --device "$work/com1" --send 'HELLO\r' --quiet 300)
 expected=$'HELLO\nTPX560 ADMIN PASSWORD: '
@@ -28,11 +20,8 @@ grep -q '^model: *2 TPX560 Office$' id.txt
 grep -q '^version: *4.0Aa$' id.txt
 grep -q '(L) <- fd $' trace.txt
 
-kill $sim; wait $sim 2>/dev/null || true
-"$bin/tpxsim" --pty "$work/com1" --baud 19200 --model 2 --version 4.0Di --nation 52FF \
-  --password 1234 --ext-memory >sim.out &
-sim=$!
-for _ in $(seq 100); do [ -e "$work/com1" ] && break; sleep 0.05; done
+stop_sim
+run_sim --baud 19200 --model 2 --version 4.0Di --nation 52FF --password 1234 --ext-memory
 "$bin/tpx" identify --device "$work/com1" --baud 19200 --password 1234 >id.txt
 grep -q '^model: *18 TPX560 Hotel$' id.txt
 grep -q '^nation: *52FF$' id.txt

@@ -2,23 +2,13 @@
 # tpx download and tpx upload against tpxsim over real pseudo-terminals: the round trip
 # restores the switch's memory except the protected fields, and faults on the line reach
 # their outcomes.
-set -euo pipefail
-bin=$1
-work=$(mktemp -d)
-sim=""
-trap '[ -n "$sim" ] && kill $sim 2>/dev/null; rm -rf "$work"' EXIT
-export TPX_HOME=$work/home XDG_CONFIG_HOME=$work/config
-cd "$work"
+. "$(dirname "$0")/simlib.sh"
 
 start_sim() {  # dump-dir, then tpxsim options
   local dump=$1; shift
   mkdir -p "$dump"
-  rm -f "$work/com1"
-  "$bin/tpxsim" --pty "$work/com1" --baud 115200 --version 5.3Aa --basic-size 30000 --dump "$dump" "$@" >/dev/null &
-  sim=$!
-  for _ in $(seq 100); do [ -e "$work/com1" ] && break; sleep 0.05; done
+  run_sim --baud 115200 --version 5.3Aa --basic-size 30000 --dump "$dump" "$@"
 }
-stop_sim() { kill $sim; wait $sim 2>/dev/null || true; sim=""; }
 link=(--device "$work/com1" --baud 115200 --password '')
 
 # Round trip with extension memory.

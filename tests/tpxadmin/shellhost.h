@@ -2,11 +2,13 @@
 // recorded and answered from the fields.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "tpxadmin/shell/adminshell.h"
+#include "tpxadmin/shell/commandtree.h"
 
 namespace tpx {
 
@@ -44,6 +46,27 @@ struct ShellHost : admin::AdminHost {
         lastOffered = last;
         return phoneNumber;
     }
+    // The command tree dialog: its controller lives here until the window is destroyed.
+    struct TreeWindow : admin::CommandTreeView {
+        void setTitle(const std::string& t) override { title = t; }
+        void showTree(const std::vector<admin::TreeNode>& n) override { nodes = n; }
+        void destroyWindow() override { destroyed = true; }
+        std::string title;
+        std::vector<admin::TreeNode> nodes;
+        bool destroyed = false;
+    };
+    bool openCommandTree(bool connected) override {
+        if (!shell) return false;
+        window = std::make_unique<TreeWindow>();
+        tree = std::make_unique<admin::CommandTree>(*shell, *window, connected);
+        return true;
+    }
+    // The open tree, or nullptr once its window was destroyed.
+    admin::CommandTree* openTree() const { return window && !window->destroyed ? tree.get() : nullptr; }
+    admin::AdminShell* shell = nullptr;  // set by tests that open the command tree
+    std::unique_ptr<TreeWindow> window;
+    std::unique_ptr<admin::CommandTree> tree;
+
     std::optional<std::string> phoneNumber;
     std::string lastOffered;
     std::optional<std::filesystem::path> userFile;

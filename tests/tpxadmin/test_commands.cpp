@@ -38,8 +38,9 @@ TEST(Commands, EnablingRules) {
     EXPECT_FALSE(commandRuleAllows(kCmdHelpContents, log));
 
     // A command whose work is not built stays disabled whatever its rule says.
-    EXPECT_TRUE(commandRuleAllows(kCmdAdmin, directUp));
-    EXPECT_FALSE(commandEnabled(kCmdAdmin, directUp));
+    EXPECT_TRUE(commandRuleAllows(kCmdKeysetAdm, directUp));
+    EXPECT_FALSE(commandEnabled(kCmdKeysetAdm, directUp));
+    EXPECT_TRUE(commandEnabled(kCmdAdmin, directUp));
     EXPECT_EQ(portCommandText(true), "&Port Close");
     EXPECT_EQ(portCommandText(false), "&Port Open");
 }

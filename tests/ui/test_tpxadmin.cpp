@@ -3,7 +3,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QFile>
+#include <QPushButton>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -12,10 +15,12 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QToolBar>
+#include <QTreeWidget>
 #include <memory>
 
 #include "common/files.h"
 #include "platform/ui/messagebox.h"
+#include "tpxadmin/ui/commandtreedialog.h"
 #include "tpxadmin/ui/mainframe.h"
 #include "tpxadmin/ui/terminalview.h"
 #include "tpxadmin/ui/transferdialog.h"
@@ -228,6 +233,73 @@ private slots:
         QVERIFY(trace->find("(L) <- 01 0b 0a 0c \n") != std::string::npos);  // the keyed password
         QVERIFY(trace->find("(L) <- fd \n") != std::string::npos);
         QVERIFY(trace->find("(L) <- 0d 77 75 6d 62 61 74 0d 72 20 74 70 78 0d \n") != std::string::npos);
+        frame.action(kCmdPort)->trigger();
+    }
+
+    void adminOpensTheCommandTreeAndStartsAProgram() {
+        const QString keyLog = tmp_.path() + "/keys.log";
+        QFile::remove(keyLog);
+        startSim({"--key-log", keyLog});  // TPX560, 4.0Aa, nation 82 (KOREA)
+        auto keys = [&] {
+            QFile f(keyLog);
+            QStringList codes;
+            if (f.open(QIODevice::ReadOnly)) codes = QString::fromLatin1(f.readAll()).split('\n', Qt::SkipEmptyParts);
+            return codes.join(' ');
+        };
+        CMainFrame frame(home().toStdString());
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        frame.action(kCmdPort)->trigger();
+        QVERIFY(frame.action(kCmdAdmin)->isEnabled());
+
+        uitest::whenModal("passwordDialog", [](QWidget* dlg) { dlg->findChild<QAbstractButton*>("1")->click(); });
+        frame.action(kCmdAdmin)->trigger();
+        CCommandTreeDialog* dlg = frame.commandTreeDialog();
+        QVERIFY(dlg);
+        QVERIFY(QTest::qWaitForWindowExposed(dlg));
+        QCOMPARE(dlg->objectName(), QString("dialog133"));
+        QCOMPARE(dlg->windowTitle(), QString("COMMAND"));
+        QVERIFY(!frame.action(kCmdAdmin)->isEnabled());
+
+        // The tree of ADM56.cmd for this switch: groups under "Command", programs under them;
+        // version 4.0Aa shows the newer Station Features, nation 82 the Korean program only.
+        QTreeWidget* tree = dlg->treeWidget();
+        QCOMPARE(tree->topLevelItemCount(), 1);
+        QTreeWidgetItem* root = tree->topLevelItem(0);
+        QCOMPARE(root->text(0), QString("Command"));
+        QVERIFY(root->isExpanded());
+        QStringList groups;
+        for (int i = 0; i < root->childCount(); ++i) groups << root->child(i)->text(0);
+        QCOMPARE(groups.join('|'), QString("System|Station|Trunk|Numbering|National"));
+        QStringList national;
+        for (int i = 0; i < root->child(4)->childCount(); ++i) national << root->child(4)->child(i)->text(0);
+        QCOMPARE(national.join('|'), QString("Caller ID Format"));
+        QCOMPARE(root->child(0)->child(0)->text(0), QString("System Time"));
+
+        // Programming mode: TRANS/PGM went out and the switch's display came back.
+        QTRY_VERIFY_WITH_TIMEOUT(keys().endsWith("56"), 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(QString::fromStdString(frame.shell().keyset().display().line1()).trimmed(),
+                                  QString("PGM MODE"), 3000);
+
+        // Enter on a group opens it; OK on a program starts it: its code reaches the switch.
+        tree->setCurrentItem(root->child(0));
+        root->child(0)->setExpanded(false);
+        QTest::keyClick(tree, Qt::Key_Return);
+        QVERIFY(root->child(0)->isExpanded());
+        tree->setCurrentItem(root->child(0)->child(0));
+        uitest::screenshot(dlg, "tpxadmin-command-tree");
+        dlg->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        QTRY_VERIFY_WITH_TIMEOUT(keys().endsWith("56 1 10"), 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(QString::fromStdString(frame.shell().keyset().display().line1()).trimmed(),
+                                  QString("SYSTEM TIME"), 3000);
+        uitest::screenshot(&frame, "tpxadmin-command-tree-frame");
+
+        // Cancel closes the dialog; return to idle sends MON.
+        dlg->reject();
+        QTRY_VERIFY_WITH_TIMEOUT(frame.commandTreeDialog() == nullptr, 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(keys().endsWith("51"), 3000);
+        QVERIFY(frame.action(kCmdAdmin)->isEnabled());
+        QCOMPARE(frame.statusText(), QString("Ready"));
         frame.action(kCmdPort)->trigger();
     }
 

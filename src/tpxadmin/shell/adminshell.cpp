@@ -20,6 +20,10 @@ AdminShell::AdminShell(EventLoop& loop, DeviceOpener& opener, AdminHost& host,
       link_(std::make_unique<CCommLink>(loop, opener, static_cast<CommLinkHost&>(*this), transcript_, home_)) {
     link_->setConsumer(kModeTerminal, [this](ByteView chunk) { showChunk(chunk); });
     session_ = std::make_unique<AdminSession>(loop_, *link_, static_cast<SessionHost&>(*this));
+    keyset_ = std::make_unique<KeysetEmulation>(
+        loop_, *link_, [this] { return static_cast<int>(session().model); }, phrases_.phrases,
+        [this](KeysetListener::Beep) { host_.beep(); });
+    link_->setConsumer(kModeKeyset, [this](ByteView chunk) { keyset_->receive(chunk); });
 }
 
 AdminShell::~AdminShell() {
@@ -40,6 +44,7 @@ void AdminShell::create() {
     if (auto path = findFile(home_, kPartialFile)) {
         if (auto data = readFile(*path)) partial_ = parsePartialTable(*data);
     }
+    keyset_->display().reset();
     board_ = emptyBoardTable();
 }
 
@@ -238,7 +243,31 @@ void AdminShell::transferClosed() {
     returnToIdle();
 }
 
+void AdminShell::adminCommand() {
+    if (dialogOpen_) return;
+    const bool connected = startAdminSession();
+    if (connected) {
+        link_->setReceiveMode(kModeKeyset);
+    } else {
+        link_->setReceiveMode(kModeTerminal);
+        link_->sendByte(kKeyMon);
+    }
+    keyset_->display().start();
+    setDialogOpen(true);
+    if (!host_.openCommandTree(connected)) {
+        returnToIdle();
+        return;
+    }
+    if (connected) keyset_->sendKey(kKeyTransPgm);
+}
+
+void AdminShell::loadCommandTable() {
+    admin::loadCommandTable(home_, session().model, session().version, session().nation, commandTable_,
+                            [this](int n) { showMessage(n); });
+}
+
 void AdminShell::returnToIdle() {
+    keyset_->setProgrammingDialog(nullptr);
     setDialogOpen(false);
     wait(10);
     host_.setStatusText("Ready");

@@ -10,6 +10,8 @@
 
 #include "common/clock.h"
 #include "tpxadmin/link/commlink.h"
+#include "tpxadmin/programming/commandfile.h"
+#include "tpxadmin/programming/emulation.h"
 #include "tpxadmin/session/adminsession.h"
 #include "tpxadmin/transfer/transfer.h"
 #include "tpxadmin/transfer/userfile.h"
@@ -49,6 +51,9 @@ public:
     virtual void transferDialogClosed() = 0;
     // Dialog 102 ("Phone Number:"), holding `last`; nullopt when cancelled.
     virtual std::optional<std::string> askPhoneNumber(const std::string& last) = 0;
+    // Creates and shows the command tree dialog ("COMMAND"); `connected`: the login
+    // succeeded. False when it could not be created.
+    virtual bool openCommandTree(bool connected) = 0;
 };
 
 class AdminShell : private CommLinkHost, private SessionHost, private TransferHost {
@@ -116,6 +121,14 @@ public:
     const TransferEngine* transfer() const { return transfer_.get(); }
     bool lcrFlag() const { return lcr_; }
 
+    // Admin: login, keyset emulation, the command tree dialog, TRANS/PGM.
+    void adminCommand();
+    // The main frame's keyset (key sending, display, lamps, the programming dialog).
+    KeysetEmulation& keyset() { return *keyset_; }
+    // The command table for the identified switch (kept when no file can be read).
+    void loadCommandTable();
+    const CommandTable& commandTable() const { return commandTable_; }
+
     // Return to idle when a working dialog closes.
     void returnToIdle();
     void wait(int tenths) { waitTenths(loop_, tenths); }
@@ -157,6 +170,8 @@ private:
     std::unique_ptr<CCommLink> link_;
     std::unique_ptr<AdminSession> session_;
     std::unique_ptr<TransferEngine> transfer_;
+    std::unique_ptr<KeysetEmulation> keyset_;
+    CommandTable commandTable_;
     bool lcr_ = false;
     PartialTable partial_;
     BoardTable board_ = emptyBoardTable();

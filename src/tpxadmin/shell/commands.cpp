@@ -36,9 +36,9 @@ constexpr std::array<int, 15> kToolbar = {kCmdOpenLog, kCmdCloseLog, 0,         
                                           kCmdSysSpeed, kCmdStaName, kCmdUpload,  kCmdDownload,
                                           0,           kCmdAbout,    kCmdHelpContents};
 
-constexpr std::array<int, 15> kImplemented = {
+constexpr std::array<int, 16> kImplemented = {
     kCmdOpenLog, kCmdCloseLog, kCmdExit,    kCmdFlashUpload, kCmdPort,   kCmdSettings, kCmdClearScreen, kCmdToolbar,
-    kCmdStatusBar, kCmdAbout, kCmdReset,   kCmdUpload,      kCmdDownload, kCmdLcrUpload, kCmdDialPhone};
+    kCmdStatusBar, kCmdAbout, kCmdReset,   kCmdUpload,      kCmdDownload, kCmdLcrUpload, kCmdDialPhone, kCmdAdmin};
 }  // namespace
 
 std::span<const CommandInfo> commandTable() { return kCommands; }

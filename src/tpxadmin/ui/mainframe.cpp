@@ -24,6 +24,7 @@
 #include "platform/ui/messagebox.h"
 #include "platform/ui/qteventloop.h"
 #include "tpxadmin/ui/aboutdialog.h"
+#include "tpxadmin/ui/commandtreedialog.h"
 #include "tpxadmin/ui/passworddialog.h"
 #include "tpxadmin/ui/settingsdialog.h"
 #include "tpxadmin/ui/terminalview.h"
@@ -93,6 +94,8 @@ CMainFrame::CMainFrame(std::filesystem::path home, QWidget* parent)
 }
 
 CMainFrame::~CMainFrame() {
+    // A working dialog's controller refers to the shell: it goes first.
+    delete commandTree_.data();
     if (!shutDown_) shell_->shutDown();
 }
 
@@ -184,6 +187,7 @@ void CMainFrame::runCommand(int id) {
         case kCmdDownload: shell_->transferCommand(Direction::Download); break;
         case kCmdLcrUpload: shell_->lcrUpload(); break;
         case kCmdDialPhone: shell_->dialPhone(); break;
+        case kCmdAdmin: shell_->adminCommand(); break;
         default: break;
     }
     commandsChanged();
@@ -311,6 +315,13 @@ void CMainFrame::transferDialogClosed() {
     transferDialog_->hide();
     transferDialog_->deleteLater();
     transferDialog_ = nullptr;
+}
+
+bool CMainFrame::openCommandTree(bool connected) {
+    delete commandTree_.data();
+    commandTree_ = new CCommandTreeDialog(*shell_, connected, this);
+    commandTree_->show();
+    return true;
 }
 
 std::optional<std::string> CMainFrame::askPhoneNumber(const std::string& last) {

@@ -3,11 +3,13 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <map>
 #include <memory>
 
 #include "platform/portmap.h"
 #include "tpxadmin/shell/adminshell.h"
+#include "tpxadmin/ui/commandtreedialog.h"
 
 class QLabel;
 class QProgressBar;
@@ -22,6 +24,7 @@ namespace tpx::admin {
 class CTerminalView;
 class CTransferDialog;
 
+
 class CMainFrame : public QMainWindow, private AdminHost {
     Q_OBJECT
 public:
@@ -32,6 +35,7 @@ public:
     AdminShell& shell() { return *shell_; }
     CTerminalView* terminalView() const { return view_; }
     CTransferDialog* transferDialog() const { return transferDialog_; }
+    CCommandTreeDialog* commandTreeDialog() const { return commandTree_; }
     QAction* action(int id) const;
 
     // Status bar progress indicator (0..100, step 10), hidden until shown.
@@ -65,6 +69,7 @@ private:
     void transferViewChanged(const TransferView& view) override;
     void transferDialogClosed() override;
     std::optional<std::string> askPhoneNumber(const std::string& last) override;
+    bool openCommandTree(bool connected) override;
 
     void buildMenus();
     void buildToolbar();
@@ -86,6 +91,7 @@ private:
     bool shutDown_ = false;
     bool waitCursor_ = false;
     CTransferDialog* transferDialog_ = nullptr;
+    QPointer<CCommandTreeDialog> commandTree_;
 };
 
 }  // namespace tpx::admin
