@@ -188,4 +188,23 @@ TEST_F(SendFixture, KeysArePacedExceptMonitorDigitsAndNames) {
                              {3000, "29 29 07 "}}));
 }
 
+TEST_F(SendFixture, DisplayUpdatesArePostedToTheProgrammingDialogOthersGoAtOnce) {
+    KeysetEmulation& k = shell->keyset();
+    Notes first, second;
+    k.setProgrammingDialog(&first);
+    k.receive(Bytes{0xF0, 0xCD, 'A', 0xF1, 'h', 'i', 0xF5, 0x02, 0x01});
+    EXPECT_EQ(first.log, (Log{"text hi", "lamp 0=1"}));  // the display note is still on its way
+    // The posted note reaches whichever dialog is the programming dialog when it arrives.
+    k.setProgrammingDialog(&second);
+    loop.advance(0);
+    EXPECT_EQ(second.log, (Log{"display"}));
+    EXPECT_EQ(first.log.size(), 2u);
+    // With no programming dialog the notes go nowhere; the state still follows.
+    k.setProgrammingDialog(nullptr);
+    k.receive(Bytes{0xF3, 0xF0, 0xCD, 'B', 0xF1});
+    loop.advance(0);
+    EXPECT_EQ(k.display().line1()[0], 'B');
+    EXPECT_EQ(host.beeps, 1);  // the warning beep of the error tone still sounds
+}
+
 }  // namespace
