@@ -8,4 +8,5 @@ int runIdentify(Args& args);
 int runDownload(Args& args);
 int runUpload(Args& args);
 int runPrograms(Args& args);
+int runUpgradeLocal(Args& args);
 }  // namespace tpx::cli

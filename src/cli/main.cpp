@@ -22,11 +22,12 @@ constexpr Subcommand kSubcommands[] = {
     {"download", "read the switch's database into a user file (and extension file)", tpx::cli::runDownload},
     {"upload", "write a user file (and extension file) into the switch", tpx::cli::runUpload},
     {"programs", "list the switch's administration programs; start one by keyset", tpx::cli::runPrograms},
+    {"upgrade-local", "send new software to a TPX-12 or TPX-24W over a serial line", tpx::cli::runUpgradeLocal},
 };
 
 void usage(std::FILE* to) {
     std::fputs("usage: tpx <command> [options]\n\ncommands:\n", to);
-    for (const auto& s : kSubcommands) std::fprintf(to, "  %-10s %s\n", s.name, s.summary);
+    for (const auto& s : kSubcommands) std::fprintf(to, "  %-14s %s\n", s.name, s.summary);
     std::fputs("\n'tpx <command> --help' describes a command and its options.\n\n", to);
     std::fputs(tpx::cli::linkOptionsHelp(), to);
 }

@@ -71,6 +71,10 @@ void appendLe16(Bytes& out, std::uint16_t v) {
     out.push_back(static_cast<std::uint8_t>(v >> 8));
 }
 
+void appendBe32(Bytes& out, std::uint32_t v) {
+    appendBe16(out, static_cast<std::uint16_t>(v >> 16));
+    appendBe16(out, static_cast<std::uint16_t>(v));
+}
 void appendLe32(Bytes& out, std::uint32_t v) {
     appendLe16(out, static_cast<std::uint16_t>(v));
     appendLe16(out, static_cast<std::uint16_t>(v >> 16));

@@ -40,5 +40,6 @@ bool writeLe32(std::span<std::uint8_t> b, std::size_t offset, std::uint32_t v);
 void appendBe16(Bytes& out, std::uint16_t v);
 void appendLe16(Bytes& out, std::uint16_t v);
 void appendLe32(Bytes& out, std::uint32_t v);
+void appendBe32(Bytes& out, std::uint32_t v);
 
 }  // namespace tpx

@@ -27,6 +27,12 @@ public:
 
 // "%02d:%02d:%02d" of the clock's local time.
 std::string timeStamp(const Clock& clock);
+// The standard 24-character local date text of the calendar clock, with its line end
+// ("Fri Dec 11 14:30:00 2026\n").
+std::string dateText(const Clock& clock);
+// A session's length as the traces print it: "%2d hour(s) %02d minute(s) %02d second(s)\n",
+// leaving out leading zero parts; empty for 0.
+std::string durationText(std::int64_t seconds);
 
 // One event loop per program runs every engine of that program (its protocol thread).
 // Timers are addressed by id with window-timer semantics: setTimer (re)arms timer `id` to

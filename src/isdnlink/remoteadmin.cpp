@@ -78,23 +78,9 @@ void RemoteAdminLink::logText(const std::string& s) {
     if (log_) std::fputs(s.c_str(), log_);
 }
 
-std::string RemoteAdminLink::dateText() const {
-    std::time_t t = static_cast<std::time_t>(clock_.calendarSeconds());
-    char buf[64];
-    if (!::ctime_r(&t, buf)) return "\n";
-    return buf;
-}
+std::string RemoteAdminLink::dateText() const { return tpx::dateText(clock_); }
 
-std::string RemoteAdminLink::durationText(std::int64_t seconds) {
-    const long h = static_cast<long>(seconds / 3600), m = static_cast<long>(seconds / 60 % 60),
-               s = static_cast<long>(seconds % 60);
-    char buf[128];
-    if (h > 0) std::snprintf(buf, sizeof buf, "%2ld hour(s) %02ld minute(s) %02ld second(s)\n", h, m, s);
-    else if (m > 0) std::snprintf(buf, sizeof buf, "%02ld minute(s) %02ld second(s)\n", m, s);
-    else if (s > 0) std::snprintf(buf, sizeof buf, "%02ld second(s)\n", s);
-    else buf[0] = 0;
-    return buf;
-}
+std::string RemoteAdminLink::durationText(std::int64_t seconds) { return tpx::durationText(seconds); }
 
 // --- recognising ----------------------------------------------------------------------------
 

@@ -18,10 +18,13 @@
 #include <string>
 #include <thread>
 
+#include "common/files.h"
 #include "common/realtimeloop.h"
 #include "platform/pty.h"
 #include "sim/isdn/capinetwork.h"
 #include "sim/isdn/switchparty.h"
+#include "sim/localupgrade.h"
+#include "sim/pacedoutput.h"
 #include "sim/switchsim.h"
 
 namespace {
@@ -56,7 +59,17 @@ void usage(std::FILE* to) {
         "  --isdn-fault NAME  no-nego, service-nack, wrong-service, packet-fail:K,\n"
         "                     clear-negotiation, clear-data:K (repeatable)\n"
         "  --capi20rc DIR     write DIR/.capi20rc naming the network (use DIR as HOME)\n"
-        "  --key-log FILE     append every key code received in administration to FILE\n",
+        "  --key-log FILE     append every key code received in administration to FILE\n"
+        "  --upgrade SYSTEM   serve the maintenance port of a TPX-12 or TPX-24W in download mode\n"
+        "                     (the local software upgrade) instead of the administration port;\n"
+        "                     --seed chooses its installed software, --dump DIR receives\n"
+        "                     first.bin and second.bin of its memory after an upgrade\n"
+        "  --upgrade-version TEXT  its VERSION_INF text\n"
+        "  --upgrade-fault NAME    nack:K, nack-always:K, silent:K, silent-always:K, stray:K,\n"
+        "                     drop:K (K a block number), no-prompt, no-version, boot-mismatch,\n"
+        "                     total-nack (repeatable)\n"
+        "  --make-images DIR  write an image pair for --upgrade SYSTEM and --seed (first.bin,\n"
+        "                     second.bin: its boot areas, new software elsewhere) and exit\n",
         to);
 }
 
@@ -70,6 +83,8 @@ int main(int argc, char** argv) {
     std::string isdnNumber = "0123";
     std::string capiHome;
     tpx::sim::IsdnSwitchFaults isdnFaults;
+    std::string upgradeSystem, upgradeVersion, imagesDir;
+    tpx::sim::UpgradeFaults upgradeFaults;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         auto next = [&]() -> std::string {
@@ -92,6 +107,30 @@ int main(int argc, char** argv) {
             else if (a == "--ext-size") cfg.database.extSize = std::stoul(next());
             else if (a == "--dump") dumpDir = next();
             else if (a == "--key-log") cfg.keyLog = next();
+            else if (a == "--upgrade") upgradeSystem = next();
+            else if (a == "--upgrade-version") upgradeVersion = next();
+            else if (a == "--make-images") imagesDir = next();
+            else if (a == "--upgrade-fault") {
+                std::string f = next();
+                tpx::sim::UpgradeFaults& u = upgradeFaults;
+                if (f == "no-prompt") u.noPrompt = true;
+                else if (f == "no-version") u.noVersion = true;
+                else if (f == "boot-mismatch") u.bootMismatch = true;
+                else if (f == "total-nack") u.totalNack = true;
+                else {
+                    auto colon = f.find(':');
+                    if (colon == std::string::npos) throw std::invalid_argument(f);
+                    const std::string kind = f.substr(0, colon);
+                    const int k = std::stoi(f.substr(colon + 1));
+                    if (kind == "nack") u.nackBlock = k;
+                    else if (kind == "nack-always") u.nackBlock = k, u.nackAlways = true;
+                    else if (kind == "silent") u.silentBlock = k;
+                    else if (kind == "silent-always") u.silentBlock = k, u.silentAlways = true;
+                    else if (kind == "stray") u.strayBlock = k;
+                    else if (kind == "drop") u.dropBlock = k;
+                    else throw std::invalid_argument(f);
+                }
+            }
             else if (a == "--isdn") isdnPort = std::stoi(next());
             else if (a == "--isdn-number") isdnNumber = next();
             else if (a == "--capi20rc") capiHome = next();
@@ -151,7 +190,35 @@ int main(int argc, char** argv) {
         }
     }
     cfg.paceInput = true;  // a pseudo-terminal has no line rate of its own
-    if ((link.empty() && isdnPort < 0) || cfg.baud < 0 || cfg.version.size() != 5) {
+    tpx::sim::UpgradeConfig ucfg;
+    if (!upgradeSystem.empty()) {
+        if (upgradeSystem != "TPX-12" && upgradeSystem != "TPX-24W") {
+            std::fprintf(stderr, "tpxsim: --upgrade takes TPX-12 or TPX-24W\n");
+            return 2;
+        }
+        ucfg.system = upgradeSystem == "TPX-24W" ? 1 : 0;
+        ucfg.seed = cfg.seed;
+        ucfg.baud = cfg.baud;
+        ucfg.faults = upgradeFaults;
+        ucfg.version = !upgradeVersion.empty() ? upgradeVersion : ucfg.system == 1 ? "TPX-24W V31" : "TPX-12 V2.5";
+    }
+    if (!imagesDir.empty()) {
+        if (upgradeSystem.empty()) {
+            std::fprintf(stderr, "tpxsim: --make-images needs --upgrade SYSTEM\n");
+            return 2;
+        }
+        tpx::Bytes first, second;
+        tpx::sim::LocalUpgradeSim::makeImages(ucfg.system, ucfg.seed, first, second);
+        const bool ok = tpx::writeFileAtomically(std::filesystem::path(imagesDir) / "first.bin", tpx::toString(first)).ok() &&
+                        tpx::writeFileAtomically(std::filesystem::path(imagesDir) / "second.bin", tpx::toString(second)).ok();
+        if (!ok) {
+            std::fprintf(stderr, "tpxsim: cannot write the images to %s\n", imagesDir.c_str());
+            return 1;
+        }
+        return 0;
+    }
+    if ((link.empty() && isdnPort < 0) || cfg.baud < 0 || cfg.version.size() != 5 ||
+        (!upgradeSystem.empty() && link.empty())) {
         usage(stderr);
         return 2;
     }
@@ -217,6 +284,56 @@ int main(int argc, char** argv) {
     tpx::RealTimeLoop loop;
     auto master = tpx::ptyMasterDevice(pair, loop);
     std::uint64_t bytesOut = 0, bytesIn = 0;
+    std::atomic<bool> stop{false};
+    auto waitForSignal = [&] {
+        std::thread signals([&] {
+            int sig = 0;
+            sigwait(&stopSignals, &sig);
+            loop.post([&] { stop = true; });
+        });
+        signals.detach();
+        loop.waitUntil([&] { return stop.load(); }, tpx::EventLoop::kForever);
+        master->close();
+    };
+    if (!upgradeSystem.empty()) {
+        // The maintenance port in download mode.
+        tpx::sim::LocalUpgradeSim up(loop, ucfg, [&](tpx::ByteView out) {
+            bytesOut += out.size();
+            (void)master->writeAll(out, 1000);
+        });
+        tpx::sim::PacedOutput input(loop, cfg.baud, 10, [&](tpx::ByteView in) { up.receive(in); });
+        bool dumped = false;
+        auto dumpRom = [&] {
+            if (dumpDir.empty()) return;
+            const std::filesystem::path d(dumpDir);
+            if (!tpx::writeFileAtomically(d / "first.bin", tpx::toString(up.rom(0))).ok() ||
+                !tpx::writeFileAtomically(d / "second.bin", tpx::toString(up.rom(1))).ok())
+                std::fprintf(stderr, "tpxsim: cannot write the dump to %s\n", dumpDir.c_str());
+        };
+        master->startReading(
+            [&](tpx::ByteView in) {
+                bytesIn += in.size();
+                input.write(in);
+            },
+            [](int) {});
+        loop.setTimer(1, 200, [&] {
+            if (up.upgraded() && !dumped) {
+                dumped = true;
+                dumpRom();
+            }
+        });
+        std::printf("tpxsim: %s download mode on %s -> %s at %d baud\n", upgradeSystem.c_str(), link.c_str(),
+                    master->name().c_str(), cfg.baud);
+        std::fflush(stdout);
+        waitForSignal();
+        dumpRom();
+        std::printf("tpxsim: blocks stored %d, restarts %d, checksums refused %d\n", up.blocksStored(), up.restarts(),
+                    up.checksumsRefused());
+        std::printf("tpxsim: line bytes out %llu in %llu\n", static_cast<unsigned long long>(bytesOut),
+                    static_cast<unsigned long long>(bytesIn));
+        std::filesystem::remove(link, ec);
+        return 0;
+    }
     tpx::sim::SwitchSim sim(loop, cfg, [&](tpx::ByteView out) {
         // No program on the line: what the switch says is lost, as on a real port.
         bytesOut += out.size();
@@ -240,19 +357,10 @@ int main(int argc, char** argv) {
         },
         [](int) {});
 
-    std::atomic<bool> stop{false};
-    std::thread signals([&] {
-        int sig = 0;
-        sigwait(&stopSignals, &sig);
-        loop.post([&] { stop = true; });
-    });
-    signals.detach();
-
     std::printf("tpxsim: %s serving %s -> %s at %d baud\n", tpx::sim::modelName(cfg.model).c_str(),
                 link.c_str(), master->name().c_str(), cfg.baud);
     std::fflush(stdout);
-    loop.waitUntil([&] { return stop.load(); }, tpx::EventLoop::kForever);
-    master->close();
+    waitForSignal();
     dump();
     std::printf("tpxsim: line bytes out %llu in %llu\n", static_cast<unsigned long long>(bytesOut),
                 static_cast<unsigned long long>(bytesIn));

@@ -17,15 +17,15 @@ public:
     SysStatus writeAll(ByteView bytes, int) override {
         if (closed_) return SysStatus(EBADF, "write sim");
         // The bytes reach the switch once they have crossed the line, in order.
-        const auto& cfg = line_.sim_->config();
         const double nowUs = line_.loop_.monotonicMs() * 1000.0;
-        const double lineUs = cfg.baud > 0 ? bytes.size() * cfg.bitsPerChar * 1e6 / cfg.baud : 0;
+        const double lineUs =
+            line_.baud_ > 0 ? static_cast<double>(bytes.size()) * line_.bitsPerChar_ * 1e6 / line_.baud_ : 0;
         line_.upFreeAtUs_ = std::max(line_.upFreeAtUs_, nowUs) + lineUs;
         auto delayMs = static_cast<std::int64_t>((line_.upFreeAtUs_ - nowUs + 999) / 1000);
         Bytes copy(bytes.begin(), bytes.end());
         SimLine* line = &line_;
         line_.loop_.postAfter(delayMs, [line, copy, alive = line_.alive_] {
-            if (*alive) line->sim_->receive(copy);
+            if (*alive && line->toSwitch_) line->toSwitch_(copy);
         });
         return {};
     }
@@ -49,11 +49,13 @@ private:
     bool closed_ = false;
 };
 
-SimLine::SimLine(EventLoop& loop, SimConfig config) : loop_(loop) {
-    sim_ = std::make_unique<SwitchSim>(loop, std::move(config), [this](ByteView out) {
-        if (sink_) sink_(out);
-    });
+SimLine::SimLine(EventLoop& loop, SimConfig config)
+    : loop_(loop), baud_(config.baud), bitsPerChar_(config.bitsPerChar) {
+    sim_ = std::make_unique<SwitchSim>(loop, std::move(config), [this](ByteView out) { toProgram(out); });
+    toSwitch_ = [this](ByteView in) { sim_->receive(in); };
 }
+
+SimLine::SimLine(EventLoop& loop, int baud, int bitsPerChar) : loop_(loop), baud_(baud), bitsPerChar_(bitsPerChar) {}
 
 std::unique_ptr<ByteDevice> SimLine::open(SysStatus* error) {
     if (inUse_) {

@@ -3,6 +3,7 @@
 // time of its bytes, and the switch's paced answers arrive as received chunks.
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "common/bytedevice.h"
@@ -12,9 +13,17 @@ namespace tpx::sim {
 
 class SimLine {
 public:
+    // A line to the administration port of a simulated switch.
     SimLine(EventLoop& loop, SimConfig config);
+    // A bare line at `baud` (0: no line time): attach() the switch side, which answers with
+    // toProgram().
+    SimLine(EventLoop& loop, int baud, int bitsPerChar = 10);
     ~SimLine() { *alive_ = false; }
     SwitchSim& sim() { return *sim_; }
+    void attach(std::function<void(ByteView)> toSwitch) { toSwitch_ = std::move(toSwitch); }
+    void toProgram(ByteView bytes) {
+        if (sink_) sink_(bytes);
+    }
     // The device a program opens; one at a time.
     std::unique_ptr<ByteDevice> open(SysStatus* error);
     bool inUse() const { return inUse_; }
@@ -25,6 +34,9 @@ private:
     friend class SimDevice;
     EventLoop& loop_;
     std::unique_ptr<SwitchSim> sim_;
+    std::function<void(ByteView)> toSwitch_;
+    int baud_ = 0;
+    int bitsPerChar_ = 10;
     ByteDevice::ChunkSink sink_;
     bool inUse_ = false;
     SerialParams params_;

@@ -1,0 +1,582 @@
+#include "locallyra/session.h"
+
+#include "common/checksum.h"
+#include "common/files.h"
+
+namespace tpx::local {
+
+namespace {
+
+constexpr std::uint8_t kStx = 0x02, kEtx = 0x03, kClass = 0x13;
+constexpr std::string_view kPrompt = "ENTER PASSWORD: ";
+constexpr std::string_view kPassword = "kelmor\r";
+constexpr std::uint8_t kAck = 0x06;
+constexpr int kLoginSeconds = 5;
+constexpr int kVersionPauseMs = 15000;
+constexpr int kRestartWait = 5, kRestartTries = 3;
+// Bytes a reply of each type needs before the ring is looked at.
+constexpr int kExpected[] = {6, 16, 6, 9};
+
+}  // namespace
+
+const char* Session::stateName(int state) {
+    static const char* const kNames[] = {"Beginning",  "Opening",    "Negotiating",   "BootChecksum",
+                                         "VersionCheck", "FirstFile", "SecondFile",    "TotalChecksum",
+                                         "Restart",    "Terminate",  "Exit"};
+    return state >= 0 && state <= kExit ? kNames[state] : "";
+}
+
+std::string Session::resultMessage(int code) {
+    switch (code) {
+        case 4:
+        case 7: return "ERROR : Cannot create TRACE file !";
+        case 5: return "ERROR : Cannot open binary file !";
+        case 6: return "ERROR : Binary file size does not match !";
+        case 8: return "ERROR : Cannot open COM port !";
+        case 9: return "ERROR : Local negotiation failed !";
+        case 10: return "ERROR : System does not send checksum info !";
+        case 11: return "ERROR : Checksum does not match !";
+        case 12: return "ERROR : System does not send RESTART_ACK !";
+        case 13: return "ERROR : RESTART_COUNT overflow !";
+        case 14: return "ERROR : Too many communication errors !";
+        case 16: return "ERROR : System does not respond !";
+        case 17: return "ERROR : Invalid program state !";
+        default: return "ERROR : Unknown error code !";
+    }
+}
+
+Bytes Session::dataPacket(std::uint32_t block, ByteView data) {
+    Bytes p{kStx, kClass, 0x15};
+    appendBe32(p, block);
+    appendBe16(p, static_cast<std::uint16_t>(data.size()));
+    p.insert(p.end(), data.begin(), data.end());
+    p.resize(9 + kBlockSize, 0);
+    appendBe16(p, byteSum16(p));
+    p.push_back(kEtx);
+    return p;
+}
+
+Session::Session(EventLoop& loop, DeviceOpener& opener, upgrade::UpgradeHost& host, upgrade::SessionTrace& trace,
+                 SessionInputs inputs)
+    : loop_(loop), host_(host), trace_(trace), in_(std::move(inputs)), port_(loop, opener, trace) {}
+
+Session::~Session() { port_.close(); }
+
+int Session::run() {
+    monitor("\r\n  Now, starting upgrade ...");
+    state_ = kBeginning;
+    protocol().printf("\n\n---------- Program Status : %s ----------\n\n", stateName(state_));
+    int result = 0;
+    for (;;) {
+        if (state_ < 0 || state_ > kTerminate) {
+            protocol().write(" Invalid Program Status\n");
+            protocol().write(" Program aborted\n");
+            result = 17;
+            break;
+        }
+        result = step();
+        if (result != 0) break;
+        if (state_ == kExit) {
+            result = pendingResult_;
+            break;
+        }
+        protocol().printf("\n\n---------- Program Status : %s ----------\n\n", stateName(state_));
+    }
+    port_.close();
+    return result;
+}
+
+int Session::step() {
+    switch (state_) {
+        case kBeginning: return beginning();
+        case kOpening: return opening();
+        case kNegotiating: return negotiating();
+        case kBootChecksum: return bootChecksum();
+        case kVersionCheck: return versionCheck();
+        case kFirstFile:
+        case kSecondFile: return sendFile();
+        case kTotalChecksum: return totalChecksum();
+        case kRestart: return restart();
+        case kTerminate: return terminate();
+        default: return 17;
+    }
+}
+
+// --- Beginning and Opening --------------------------------------------------------------------
+
+int Session::beginning() {
+    monitor("\r\n  Now, beginning .. ");
+    port_.ring().clear();
+    errors_ = restarts_ = attempts_ = 0;
+    fileIndex_ = 0;
+    testApplied_ = transferStarted_ = false;
+    pendingResult_ = 0;
+    trace_.setLevel(in_.traceLevel);
+    blocks_[0] = upgrade::blockCount(in_.system, 0, kBlockSize);
+    blocks_[1] = upgrade::blockCount(in_.system, 1, kBlockSize);
+    monitor("   -- Initialization start .. ");
+
+    // The images are read whole: what is sent is what the checksums were computed over.
+    for (int f = 0; f < 2; ++f) {
+        const std::filesystem::path& path = f == 0 ? in_.first : in_.second;
+        auto data = readFile(path);
+        if (!data) {
+            protocol().printf(f == 0 ? "\n First BIN file open error : %s\n" : "\n Second BIN file open error : %s\n",
+                              path.string().c_str());
+            protocol().write(" Program terminated by file open error !!\n");
+            return 5;
+        }
+        images_[f] = toBytes(*data);
+    }
+
+    std::error_code ec;
+    std::filesystem::path folder = in_.traceFolder.empty() ? std::filesystem::current_path(ec) : in_.traceFolder;
+    if (folder.empty()) folder = tpxHome();
+    switch (trace_.open(folder, "Local", loop_.localTime(), false)) {
+        case upgrade::SessionTrace::OpenResult::Ok: break;
+        case upgrade::SessionTrace::OpenResult::ProtocolFailed: return 4;
+        case upgrade::SessionTrace::OpenResult::FirstFrameFailed:
+            protocol().write("\n Output file open error : a \n");
+            return 7;
+        case upgrade::SessionTrace::OpenResult::SecondFrameFailed:
+            protocol().write("\n Output file open error : b \n");
+            return 7;
+    }
+
+    switch (upgrade::checkSizes(in_.system, images_[0].size(), images_[1].size())) {
+        case upgrade::SizeCheck::Ok: break;
+        case upgrade::SizeCheck::FirstWrong: protocol().write("First BIN file size does not match\n"); return 6;
+        case upgrade::SizeCheck::SecondWrong: protocol().write("Second BIN file size does not match\n"); return 6;
+    }
+    checksums_ = upgrade::computeChecksums(in_.system, images_[0], images_[1]);
+    for (int id = 0x10; id <= 0x13; ++id) {
+        const std::uint16_t c = checksums_.byId(id);
+        protocol().printf("\nChecksum ID: %02X  Checksum : %02X%02X", id, c >> 8, c & 0xFF);
+    }
+    protocol().write("\n");
+    monitor("   -- Initialization completed .. ");
+    state_ = kOpening;
+    return 0;
+}
+
+int Session::opening() {
+    status("PORT_OPENING");
+    const PortSettings& s = in_.port;
+    char line[64];
+    monitor("\r\n  Now, opening COM port.. ");
+    std::snprintf(line, sizeof line, "   -- COM port   : COM%d", s.port);
+    monitor(line);
+    std::snprintf(line, sizeof line, "   -- Baud rate  : %d", s.baud);
+    monitor(line);
+    std::snprintf(line, sizeof line, "   -- Data size  : %d", s.dataBits);
+    monitor(line);
+    std::snprintf(line, sizeof line, "   -- Parity check : %s", s.parity == 1 ? "Odd" : s.parity == 2 ? "Even" : "None");
+    monitor(line);
+    std::snprintf(line, sizeof line, "   -- Stop bit   : %d", s.stopCode == 2 ? 2 : 1);
+    monitor(line);
+    if (!port_.OpenConnection(s)) {
+        monitor("   -- COM port opening failed.. ");
+        return 8;
+    }
+    monitor("   -- COM port opened.. ");
+    state_ = kNegotiating;
+    return 0;
+}
+
+// --- Negotiating --------------------------------------------------------------------------------
+
+void Session::poll(int ms) {
+    const std::uint64_t seen = port_.ring().appended();
+    const std::int64_t second = loop_.calendarSeconds();
+    loop_.waitUntil([&] { return port_.ring().appended() != seen || loop_.calendarSeconds() != second; }, ms);
+}
+
+bool Session::waitForPrompt(std::int64_t start) {
+    ReceiveRing& ring = port_.ring();
+    const int n = static_cast<int>(kPrompt.size());
+    while (loop_.calendarSeconds() - start <= kLoginSeconds) {
+        while (ring.length() >= n) {
+            bool match = true;
+            for (int i = 0; i < n && match; ++i) match = ring.at(i) == static_cast<std::uint8_t>(kPrompt[i]);
+            if (match) {
+                ring.take(n);
+                return true;
+            }
+            ring.take(1);
+        }
+        poll(100);
+    }
+    return false;
+}
+
+bool Session::waitForAck(std::int64_t start) {
+    ReceiveRing& ring = port_.ring();
+    while (loop_.calendarSeconds() - start <= kLoginSeconds) {
+        while (ring.length() > 0) {
+            const std::uint8_t b = ring.at(0);
+            ring.take(1);
+            if (b == kAck) return true;
+        }
+        poll(100);
+    }
+    return false;
+}
+
+int Session::negotiating() {
+    if (++attempts_ > in_.timing.negotiation.retries) return 9;
+    status("NEGOTIATING");
+    if (attempts_ == 1) monitor("\r\n  Now, negotiating service .. ");
+    send(Bytes{0x0D});
+    status("WAITING_REPLY");
+    bool ok = waitForPrompt(loop_.calendarSeconds());
+    if (ok) {
+        send(asBytes(kPassword));
+        status("WAITING_REPLY");
+        ok = waitForAck(loop_.calendarSeconds());
+    }
+    if (ok) {
+        monitor("   -- Negotiation succeeded .. ");
+        state_ = kBootChecksum;
+    } else {
+        monitor("   -- No good ! Try again ..");
+        ++errors_;
+        progress();
+    }
+    return 0;
+}
+
+// --- checksums and version ----------------------------------------------------------------------
+
+int Session::checksumExchange(int k) {
+    status("CHECKSUM_REQ");
+    const std::uint8_t id = static_cast<std::uint8_t>(upgrade::kFirstChecksumId + k);
+    std::uint16_t value = checksums_.byId(id);
+    if ((k == 2 || k == 3) && in_.testMethod != kTestNone && !testApplied_ &&
+        ((k == 2 && in_.testMethod == kTestRestartFirst) || (k == 3 && in_.testMethod == kTestRestartSecond))) {
+        value = 0;
+        testApplied_ = true;
+    }
+    lastChecksumId_ = id;
+    Bytes frame{kStx, kClass, 0x10, 0x03, id};
+    appendBe16(frame, value);
+    frame.push_back(kEtx);
+    send(frame);
+    switch (waitReply(kChecksumReply)) {
+        case 0: return 0;
+        case 3: return 11;
+        default: return 16;
+    }
+}
+
+int Session::bootChecksum() {
+    for (int k = 0; k < 2; ++k)
+        if (int r = checksumExchange(k)) return r;
+    state_ = kVersionCheck;
+    return 0;
+}
+
+int Session::versionCheck() {
+    loop_.pause(kVersionPauseMs);
+    status("VERSION_REQ");
+    send(Bytes{kStx, kClass, 0x18, kEtx});
+    if (waitReply(kVersionReply) != 0) return 16;
+    host_.setVersion(version_);
+    state_ = kFirstFile;
+    return 0;
+}
+
+// --- the files ----------------------------------------------------------------------------------
+
+int Session::sendFile() {
+    const int f = fileIndex_;
+    const std::string fileName = (f == 0 ? in_.first : in_.second).string();
+    if (f == 1) {
+        monitor("\r\n  Now, transmitting second ROM file .. ");
+    } else {
+        protocol().write("\n-----------------------------\n");
+        protocol().write("\n Local S/W Upgrade initiated \n");
+        protocol().write("\n-----------------------------\n\n");
+        monitor("\r\n  Now, transmitting first ROM file .. ");
+        transferStarted_ = true;
+    }
+    if (trace_.verbose()) {
+        protocol().printf("\nFile opened : %s\n", fileName.c_str());
+        protocol().printf("Transferring File : %s\n\n", fileName.c_str());
+    }
+    dots_.reset();
+    const std::uint32_t first = f == 0 ? 0 : static_cast<std::uint32_t>(blocks_[0]);
+    if (f == 0) {
+        startSeconds_ = loop_.calendarSeconds();
+        protocol().write("\n------------------------------------------------\n");
+        protocol().printf("\n Upgrade Start time is %s", dateText(loop_).c_str());
+        protocol().write("\n------------------------------------------------\n");
+    }
+    const ByteView image = images_[f];
+    std::size_t at = upgrade::transferOffset(in_.system, f);
+    sentInFile_ = 0;
+    progress();
+    for (int i = 0; i < blocks_[f]; ++i) {
+        const std::size_t n = at < image.size() ? std::min<std::size_t>(kBlockSize, image.size() - at) : 0;
+        if (n < static_cast<std::size_t>(kBlockSize)) {
+            protocol().write("-----------------------------\n");
+            protocol().write(" Block length does not match\n");
+            protocol().printf(" Only %u bytes are read\n", static_cast<unsigned>(n));
+            protocol().write("-----------------------------\n");
+        }
+        if (int r = sendBlock(first + static_cast<std::uint32_t>(i), image.subspan(std::min(at, image.size()), n), fileName))
+            return r;
+        at += kBlockSize;
+        sentInFile_ = static_cast<std::size_t>(i + 1) * kBlockSize;
+        progress();
+        dots_.afterBlock([this](const std::string& line) { monitor(line); });
+    }
+    monitor("\r\n   -- Transmission is completed ..");
+    if (trace_.verbose()) protocol().printf("\n\nFile Upgrade completed : %s\n\n", fileName.c_str());
+    state_ = kTotalChecksum;
+    return 0;
+}
+
+int Session::sendBlock(std::uint32_t block, ByteView data, const std::string& fileName) {
+    if (trace_.verbose()) {
+        protocol().write("\n -------------------");
+        protocol().printf("\n --- Packet %04u ---", block);
+        protocol().write("\n -------------------\n\n");
+    }
+    status("TRANSMITTING");
+    currentBlock_ = block;
+    const Bytes packet = dataPacket(block, data);
+    auto attempt = [&] {
+        send(packet);
+        const int r = waitReply(kDataReply);
+        return r == 0 ? 0 : r == 3 ? 1 : 16;
+    };
+    int result = attempt();
+    for (int retry = 1; result != 0 && retry <= in_.timing.data.retries; ++retry) {
+        status("RETRYING");
+        if (result == 1) {
+            monitor("   -- DATA_NACK ! Try again ..");
+            protocol().write(" NACK received !!\n");
+        } else {
+            monitor("   -- No response ! Try again ..");
+            protocol().printf(" No response from %s !!\n", std::string(upgrade::systemInfo(in_.system)->name).c_str());
+        }
+        protocol().printf(" Retry %d :\n", retry);
+        if (trace_.verbose()) {
+            protocol().write("\n --------------------------------");
+            protocol().printf("\n -- Packet %04u Retransmission --", block);
+            protocol().write("\n --------------------------------\n\n");
+        }
+        result = attempt();
+    }
+    if (result == 0) return 0;
+    if (trace_.verbose()) {
+        protocol().write("\n");
+        protocol().write(" Retransmission failed by waiting time expiring!\n");
+        protocol().printf(" File transfer terminated : %s\n\n", fileName.c_str());
+    }
+    status("RETRY_FAILED");
+    return 14;
+}
+
+int Session::totalChecksum() {
+    monitor("\r\n  Now, checking out ROM checksum .. ");
+    const int r = checksumExchange(fileIndex_ + 2);
+    if (r == 11) {
+        monitor("   -- Checksum is not Okay .. ");
+        monitor("   -- Restart transmission .. ");
+        state_ = kRestart;
+        return 0;
+    }
+    if (r != 0) return r;
+    monitor("   -- Checksum Okay .. ");
+    if (fileIndex_ == 1) {
+        state_ = kTerminate;
+    } else {
+        fileIndex_ = 1;
+        trace_.setCurrentFrame(1);
+        state_ = kSecondFile;
+    }
+    return 0;
+}
+
+int Session::restart() {
+    const std::uint8_t id = static_cast<std::uint8_t>(0x10 + fileIndex_);
+    lastRestartId_ = id;
+    send(Bytes{kStx, kClass, 0x13, 0x01, id, kEtx});
+    if (waitReply(kRestartReply) != 0) return 12;
+    state_ = fileIndex_ == 0 ? kFirstFile : kSecondFile;
+    if (++restarts_ >= 6) {
+        state_ = kTerminate;
+        pendingResult_ = 13;
+    }
+    return 0;
+}
+
+int Session::terminate() {
+    if (pendingResult_ == 0) {
+        protocol().write("\n-----------------------------\n");
+        protocol().write("\n Local S/W Upgrade succeeded \n");
+        protocol().write("\n-----------------------------\n");
+    }
+    port_.close();
+    protocol().write("\n------------------------------------------\n");
+    protocol().printf("\n Current time is %s", dateText(loop_).c_str());
+    protocol().write("\n------------------------------------------\n");
+    protocol().write("\n------------------------------------\n");
+    protocol().write("\n Total upgrade time is ");
+    protocol().write(durationText(loop_.calendarSeconds() - startSeconds_));
+    protocol().write("\n------------------------------------\n\n");
+    state_ = kExit;
+    return 0;
+}
+
+// --- replies ------------------------------------------------------------------------------------
+
+void Session::send(ByteView frame) {
+    lastFrame_.assign(frame.begin(), frame.end());
+    port_.WriteCommBlock(frame);
+}
+
+void Session::progress() { host_.setProgress(fileIndex_, sentInFile_, errors_); }
+
+bool Session::answered(int type) const {
+    switch (type) {
+        case kChecksumReply: return checksumAck_ || checksumNack_;
+        case kVersionReply: return versionInf_;
+        case kRestartReply: return restartAck_;
+        default: return dataAck_ || dataNack_;
+    }
+}
+
+void Session::describeBuffer() {
+    if (!trace_.detail()) return;
+    const ReceiveRing& ring = port_.ring();
+    protocol().write("\n Buffer Description ....\n");
+    protocol().printf("\n        Buffer length : %d", ring.length());
+    protocol().printf("\n        Buffer head : %d", ring.head());
+    protocol().printf("\n        Buffer rear : %d", ring.rear());
+    if (ring.length() == 0) protocol().write("\n        Buffer contents : Now empty ....\n");
+    else protocol().write("\n        Buffer contents : " + ring.hex() + "\n");
+}
+
+void Session::recognize(int expected) {
+    ReceiveRing& ring = port_.ring();
+    auto label = [&](const char* text) {
+        trace_.currentFrame().write(text);
+        trace_.currentFrame().write(ring.hex() + "\n");
+    };
+    auto recognized = [&](int take) {
+        describeBuffer();
+        protocol().write("\n Packet has been recognized ....\n");
+        ring.take(take);
+    };
+    auto version = [&] {
+        const int n = ring.at(3);
+        std::string text;
+        for (int i = 0; i < n; ++i) text.push_back(static_cast<char>(ring.at(4 + i)));
+        version_ = text;
+        versionInf_ = true;
+        label("\n VERSION_INF   : ");
+    };
+    if (ring.at(0) == kStx && ring.at(1) == kClass && ring.at(expected - 1) == kEtx) {
+        const std::uint8_t code = ring.at(2);
+        auto block = [&] {
+            return static_cast<std::uint32_t>(ring.at(4)) << 24 | static_cast<std::uint32_t>(ring.at(5)) << 16 |
+                   static_cast<std::uint32_t>(ring.at(6)) << 8 | ring.at(7);
+        };
+        switch (code) {
+            case 0x11:
+            case 0x12:
+                if (ring.at(3) == 0x01 && ring.at(4) == lastChecksumId_) (code == 0x11 ? checksumAck_ : checksumNack_) = true;
+                label(code == 0x11 ? "\n CHECKSUM_ACK  : " : "\n CHECKSUM_NACK : ");
+                break;
+            case 0x14:
+                if (ring.at(3) == 0x01 && ring.at(4) == lastRestartId_) restartAck_ = true;
+                label("\n RESTART_ACK   : ");
+                break;
+            case 0x16:
+            case 0x17:
+                if (expected >= 9 && ring.at(3) == 0x04 && block() == currentBlock_) (code == 0x16 ? dataAck_ : dataNack_) = true;
+                label(code == 0x16 ? "\n DATA_ACK      : " : "\n DATA_NACK     : ");
+                break;
+            case 0x19:
+                if (ring.length() >= 4 + ring.at(3)) version();
+                break;
+            default:
+                label("\n ILLEGAL_CMD   : ");
+                break;
+        }
+        recognized(expected);
+        return;
+    }
+    if (ring.length() >= 5 && ring.at(0) == kStx && ring.at(1) == kClass && ring.at(2) == 0x19 &&
+        ring.length() >= 5 + ring.at(3) && ring.at(4 + ring.at(3)) == kEtx) {
+        version();
+        recognized(expected);
+        return;
+    }
+    trace_.currentFrame().write("\n ILLEGAL_CMD   : " + ring.hex() + "\n");
+    protocol().write("\n ILLEGAL_CMD   : \n");
+    ring.clear();
+    protocol().write("\n Clear all buffer ... \n");
+    trace_.currentFrame().write("\n Clear all buffer ... \n");
+}
+
+int Session::waitReply(int type) {
+    switch (type) {
+        case kChecksumReply: checksumAck_ = checksumNack_ = false; break;
+        case kVersionReply: versionInf_ = false; break;
+        case kRestartReply: restartAck_ = false; break;
+        default: dataAck_ = dataNack_ = false; break;
+    }
+    const Phase phase = type == kChecksumReply  ? in_.timing.checksum
+                        : type == kVersionReply ? in_.timing.version
+                        : type == kRestartReply ? Phase{kRestartWait, kRestartTries}
+                                                : in_.timing.data;
+    const int expected = kExpected[type];
+    std::int64_t start = loop_.calendarSeconds();
+    int tries = 0;
+    ReceiveRing& ring = port_.ring();
+    for (;;) {
+        if (ring.length() >= expected) recognize(expected);
+        if (answered(type)) break;
+        const std::int64_t elapsed = loop_.calendarSeconds() - start;
+        if (elapsed > 1) status("WAITING_REPLY");
+        if (elapsed >= phase.wait) {
+            protocol().printf("\n Elapsed time : %d\n", static_cast<int>(elapsed));
+            status("RETRYING");
+            monitor("   -- No good ! Try again ..");
+            dots_.reset();
+            ++errors_;
+            progress();
+            if (++tries >= phase.retries) {
+                protocol().write("\nERROR : Retry count overflow\n");
+                return 15;
+            }
+            describeBuffer();
+            ring.clear();
+            describeBuffer();
+            protocol().write("\n");
+            protocol().write("ERROR : Waiting time has expired\n");
+            protocol().write("ERROR : Resend Packet\n");
+            const Bytes again = lastFrame_;
+            send(again);
+            start = loop_.calendarSeconds();
+            continue;
+        }
+        // Waits for the next block or the next second (whichever comes first).
+        if (ring.length() < expected || !answered(type)) poll(100);
+    }
+    switch (type) {
+        case kChecksumReply:
+            protocol().write(checksumAck_ ? "\n Received CHECKSUM_ACK\n" : "\n Received CHECKSUM_NACK\n");
+            return checksumAck_ ? 0 : 3;
+        case kDataReply:
+            protocol().write(dataAck_ ? "\n Received DATA_ACK\n" : "\n Received DATA_NACK\n");
+            return dataAck_ ? 0 : 3;
+        case kRestartReply: protocol().write("\n Received RESTART_ACK\n"); return 0;
+        default: return 0;
+    }
+}
+
+}  // namespace tpx::local
