@@ -7,35 +7,12 @@
 #include <string>
 
 #include "common/files.h"
+#include "imagefolder.h"
 #include "common/virtualloop.h"
 #include "locallyra/session.h"
 #include "sim/localupgrade.h"
 #include "sim/simlink.h"
 
-namespace {
-
-struct Quiet : tpx::upgrade::UpgradeHost {
-    void monitorLine(const std::string&) override {}
-    void setStatus(std::string_view) override {}
-    void setVersion(const std::string&) override {}
-    void setProgress(int, std::size_t, int) override {}
-};
-
-const std::filesystem::path& workFolder() {
-    static const std::filesystem::path dir = [] {
-        auto d = std::filesystem::temp_directory_path() / ("tpxfuzz-local-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(d);
-        tpx::Bytes first, second;
-        tpx::sim::LocalUpgradeSim::makeImages(0, 1, first, second);
-        (void)tpx::writeFileAtomically(d / "first.bin", tpx::toString(first));
-        (void)tpx::writeFileAtomically(d / "second.bin", tpx::toString(second));
-        std::atexit([] { std::filesystem::remove_all(workFolder()); });
-        return d;
-    }();
-    return dir;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace tpx;
@@ -55,12 +32,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     });
     sim::SimOpener opener(line);
-    Quiet host;
+    fuzz::QuietHost host;
     upgrade::SessionTrace trace;
     local::SessionInputs in;
-    in.first = workFolder() / "first.bin";
-    in.second = workFolder() / "second.bin";
-    in.traceFolder = workFolder();
+    in.first = fuzz::imageFolder() / "first.bin";
+    in.second = fuzz::imageFolder() / "second.bin";
+    in.traceFolder = fuzz::imageFolder();
     in.traceLevel = size % 3;
     in.timing.checksum = in.timing.version = in.timing.data = {1, 1};
     in.timing.data.retries = 0;

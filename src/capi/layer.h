@@ -24,9 +24,12 @@ struct TraceOptions {
     bool verbose = false;        // "Put CAPI message : %s.%s" and "Get CAPI message ..."
 
     static TraceOptions isdnlink() { return {true, false, true, false}; }
-    // RemoteLyra: 2 "Print all the details", 1 "Print all in a short form", 0 the least.
+    // RemoteLyra's trace levels: 0 "Print all the details" (message traces with their
+    // parameter lines, error lines, the verbose lines), 1 "Print all in a short form" (the
+    // verbose lines only), 2 "Print minimum" (none of them).
     static TraceOptions remoteLyra(int traceLevel) {
-        return {traceLevel >= 2, true, traceLevel >= 2, traceLevel >= 1};
+        const bool detail = traceLevel == 0;
+        return {detail, true, detail, traceLevel == 0 || traceLevel == 1};
     }
 };
 

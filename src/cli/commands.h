@@ -9,4 +9,5 @@ int runDownload(Args& args);
 int runUpload(Args& args);
 int runPrograms(Args& args);
 int runUpgradeLocal(Args& args);
+int runUpgradeRemote(Args& args);
 }  // namespace tpx::cli

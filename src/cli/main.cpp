@@ -23,6 +23,7 @@ constexpr Subcommand kSubcommands[] = {
     {"upload", "write a user file (and extension file) into the switch", tpx::cli::runUpload},
     {"programs", "list the switch's administration programs; start one by keyset", tpx::cli::runPrograms},
     {"upgrade-local", "send new software to a TPX-12 or TPX-24W over a serial line", tpx::cli::runUpgradeLocal},
+    {"upgrade-remote", "send new software to a TPX-12 or TPX-24W over an ISDN call", tpx::cli::runUpgradeRemote},
 };
 
 void usage(std::FILE* to) {

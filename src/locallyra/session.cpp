@@ -56,9 +56,19 @@ Bytes Session::dataPacket(std::uint32_t block, ByteView data) {
     return p;
 }
 
+namespace {
+constexpr upgrade::Style kStyle{"Local", Session::kBlockSize, false, "-----------------------------",
+                                "------------------------------------------", "------------------------------------",
+                                false};
+}  // namespace
+
 Session::Session(EventLoop& loop, DeviceOpener& opener, upgrade::UpgradeHost& host, upgrade::SessionTrace& trace,
                  SessionInputs inputs)
-    : loop_(loop), host_(host), trace_(trace), in_(std::move(inputs)), port_(loop, opener, trace) {}
+    : SessionCore(loop, host, trace, kStyle,
+                  {inputs.system, inputs.first, inputs.second, inputs.testMethod, inputs.traceLevel, inputs.traceFolder}),
+      loop_(loop),
+      in_(std::move(inputs)),
+      port_(loop, opener, trace) {}
 
 Session::~Session() { port_.close(); }
 
@@ -94,7 +104,10 @@ int Session::step() {
         case kBootChecksum: return bootChecksum();
         case kVersionCheck: return versionCheck();
         case kFirstFile:
-        case kSecondFile: return sendFile();
+        case kSecondFile:
+            if (int r = sendFile()) return r;
+            state_ = kTotalChecksum;
+            return 0;
         case kTotalChecksum: return totalChecksum();
         case kRestart: return restart();
         case kTerminate: return terminate();
@@ -105,56 +118,16 @@ int Session::step() {
 // --- Beginning and Opening --------------------------------------------------------------------
 
 int Session::beginning() {
-    monitor("\r\n  Now, beginning .. ");
     port_.ring().clear();
-    errors_ = restarts_ = attempts_ = 0;
-    fileIndex_ = 0;
-    testApplied_ = transferStarted_ = false;
-    pendingResult_ = 0;
-    trace_.setLevel(in_.traceLevel);
-    blocks_[0] = upgrade::blockCount(in_.system, 0, kBlockSize);
-    blocks_[1] = upgrade::blockCount(in_.system, 1, kBlockSize);
-    monitor("   -- Initialization start .. ");
-
-    // The images are read whole: what is sent is what the checksums were computed over.
-    for (int f = 0; f < 2; ++f) {
-        const std::filesystem::path& path = f == 0 ? in_.first : in_.second;
-        auto data = readFile(path);
-        if (!data) {
-            protocol().printf(f == 0 ? "\n First BIN file open error : %s\n" : "\n Second BIN file open error : %s\n",
-                              path.string().c_str());
-            protocol().write(" Program terminated by file open error !!\n");
-            return 5;
-        }
-        images_[f] = toBytes(*data);
+    attempts_ = 0;
+    switch (prepare()) {
+        case Prepared::Ok: break;
+        case Prepared::ImageFailed: return 5;
+        case Prepared::ProtocolFailed: return 4;
+        case Prepared::FrameFailed: return 7;
+        case Prepared::SizeWrong: return 6;
     }
-
-    std::error_code ec;
-    std::filesystem::path folder = in_.traceFolder.empty() ? std::filesystem::current_path(ec) : in_.traceFolder;
-    if (folder.empty()) folder = tpxHome();
-    switch (trace_.open(folder, "Local", loop_.localTime(), false)) {
-        case upgrade::SessionTrace::OpenResult::Ok: break;
-        case upgrade::SessionTrace::OpenResult::ProtocolFailed: return 4;
-        case upgrade::SessionTrace::OpenResult::FirstFrameFailed:
-            protocol().write("\n Output file open error : a \n");
-            return 7;
-        case upgrade::SessionTrace::OpenResult::SecondFrameFailed:
-            protocol().write("\n Output file open error : b \n");
-            return 7;
-    }
-
-    switch (upgrade::checkSizes(in_.system, images_[0].size(), images_[1].size())) {
-        case upgrade::SizeCheck::Ok: break;
-        case upgrade::SizeCheck::FirstWrong: protocol().write("First BIN file size does not match\n"); return 6;
-        case upgrade::SizeCheck::SecondWrong: protocol().write("Second BIN file size does not match\n"); return 6;
-    }
-    checksums_ = upgrade::computeChecksums(in_.system, images_[0], images_[1]);
-    for (int id = 0x10; id <= 0x13; ++id) {
-        const std::uint16_t c = checksums_.byId(id);
-        protocol().printf("\nChecksum ID: %02X  Checksum : %02X%02X", id, c >> 8, c & 0xFF);
-    }
-    protocol().write("\n");
-    monitor("   -- Initialization completed .. ");
+    finishPreparing();
     state_ = kOpening;
     return 0;
 }
@@ -250,12 +223,7 @@ int Session::negotiating() {
 int Session::checksumExchange(int k) {
     status("CHECKSUM_REQ");
     const std::uint8_t id = static_cast<std::uint8_t>(upgrade::kFirstChecksumId + k);
-    std::uint16_t value = checksums_.byId(id);
-    if ((k == 2 || k == 3) && in_.testMethod != kTestNone && !testApplied_ &&
-        ((k == 2 && in_.testMethod == kTestRestartFirst) || (k == 3 && in_.testMethod == kTestRestartSecond))) {
-        value = 0;
-        testApplied_ = true;
-    }
+    const std::uint16_t value = checksumFor(k);
     lastChecksumId_ = id;
     Bytes frame{kStx, kClass, 0x10, 0x03, id};
     appendBe16(frame, value);
@@ -287,56 +255,7 @@ int Session::versionCheck() {
 
 // --- the files ----------------------------------------------------------------------------------
 
-int Session::sendFile() {
-    const int f = fileIndex_;
-    const std::string fileName = (f == 0 ? in_.first : in_.second).string();
-    if (f == 1) {
-        monitor("\r\n  Now, transmitting second ROM file .. ");
-    } else {
-        protocol().write("\n-----------------------------\n");
-        protocol().write("\n Local S/W Upgrade initiated \n");
-        protocol().write("\n-----------------------------\n\n");
-        monitor("\r\n  Now, transmitting first ROM file .. ");
-        transferStarted_ = true;
-    }
-    if (trace_.verbose()) {
-        protocol().printf("\nFile opened : %s\n", fileName.c_str());
-        protocol().printf("Transferring File : %s\n\n", fileName.c_str());
-    }
-    dots_.reset();
-    const std::uint32_t first = f == 0 ? 0 : static_cast<std::uint32_t>(blocks_[0]);
-    if (f == 0) {
-        startSeconds_ = loop_.calendarSeconds();
-        protocol().write("\n------------------------------------------------\n");
-        protocol().printf("\n Upgrade Start time is %s", dateText(loop_).c_str());
-        protocol().write("\n------------------------------------------------\n");
-    }
-    const ByteView image = images_[f];
-    std::size_t at = upgrade::transferOffset(in_.system, f);
-    sentInFile_ = 0;
-    progress();
-    for (int i = 0; i < blocks_[f]; ++i) {
-        const std::size_t n = at < image.size() ? std::min<std::size_t>(kBlockSize, image.size() - at) : 0;
-        if (n < static_cast<std::size_t>(kBlockSize)) {
-            protocol().write("-----------------------------\n");
-            protocol().write(" Block length does not match\n");
-            protocol().printf(" Only %u bytes are read\n", static_cast<unsigned>(n));
-            protocol().write("-----------------------------\n");
-        }
-        if (int r = sendBlock(first + static_cast<std::uint32_t>(i), image.subspan(std::min(at, image.size()), n), fileName))
-            return r;
-        at += kBlockSize;
-        sentInFile_ = static_cast<std::size_t>(i + 1) * kBlockSize;
-        progress();
-        dots_.afterBlock([this](const std::string& line) { monitor(line); });
-    }
-    monitor("\r\n   -- Transmission is completed ..");
-    if (trace_.verbose()) protocol().printf("\n\nFile Upgrade completed : %s\n\n", fileName.c_str());
-    state_ = kTotalChecksum;
-    return 0;
-}
-
-int Session::sendBlock(std::uint32_t block, ByteView data, const std::string& fileName) {
+int Session::sendBlock(std::uint32_t block, ByteView data, const std::string& name) {
     if (trace_.verbose()) {
         protocol().write("\n -------------------");
         protocol().printf("\n --- Packet %04u ---", block);
@@ -358,7 +277,7 @@ int Session::sendBlock(std::uint32_t block, ByteView data, const std::string& fi
             protocol().write(" NACK received !!\n");
         } else {
             monitor("   -- No response ! Try again ..");
-            protocol().printf(" No response from %s !!\n", std::string(upgrade::systemInfo(in_.system)->name).c_str());
+            protocol().printf(" No response from %s !!\n", systemName().c_str());
         }
         protocol().printf(" Retry %d :\n", retry);
         if (trace_.verbose()) {
@@ -372,7 +291,7 @@ int Session::sendBlock(std::uint32_t block, ByteView data, const std::string& fi
     if (trace_.verbose()) {
         protocol().write("\n");
         protocol().write(" Retransmission failed by waiting time expiring!\n");
-        protocol().printf(" File transfer terminated : %s\n\n", fileName.c_str());
+        protocol().printf(" File transfer terminated : %s\n\n", name.c_str());
     }
     status("RETRY_FAILED");
     return 14;
@@ -382,20 +301,12 @@ int Session::totalChecksum() {
     monitor("\r\n  Now, checking out ROM checksum .. ");
     const int r = checksumExchange(fileIndex_ + 2);
     if (r == 11) {
-        monitor("   -- Checksum is not Okay .. ");
-        monitor("   -- Restart transmission .. ");
+        totalRefused();
         state_ = kRestart;
         return 0;
     }
     if (r != 0) return r;
-    monitor("   -- Checksum Okay .. ");
-    if (fileIndex_ == 1) {
-        state_ = kTerminate;
-    } else {
-        fileIndex_ = 1;
-        trace_.setCurrentFrame(1);
-        state_ = kSecondFile;
-    }
+    state_ = totalAccepted() ? kTerminate : kSecondFile;
     return 0;
 }
 
@@ -405,7 +316,7 @@ int Session::restart() {
     send(Bytes{kStx, kClass, 0x13, 0x01, id, kEtx});
     if (waitReply(kRestartReply) != 0) return 12;
     state_ = fileIndex_ == 0 ? kFirstFile : kSecondFile;
-    if (++restarts_ >= 6) {
+    if (restarted()) {
         state_ = kTerminate;
         pendingResult_ = 13;
     }
@@ -413,19 +324,8 @@ int Session::restart() {
 }
 
 int Session::terminate() {
-    if (pendingResult_ == 0) {
-        protocol().write("\n-----------------------------\n");
-        protocol().write("\n Local S/W Upgrade succeeded \n");
-        protocol().write("\n-----------------------------\n");
-    }
     port_.close();
-    protocol().write("\n------------------------------------------\n");
-    protocol().printf("\n Current time is %s", dateText(loop_).c_str());
-    protocol().write("\n------------------------------------------\n");
-    protocol().write("\n------------------------------------\n");
-    protocol().write("\n Total upgrade time is ");
-    protocol().write(durationText(loop_.calendarSeconds() - startSeconds_));
-    protocol().write("\n------------------------------------\n\n");
+    writeClosingLines();
     state_ = kExit;
     return 0;
 }
@@ -436,8 +336,6 @@ void Session::send(ByteView frame) {
     lastFrame_.assign(frame.begin(), frame.end());
     port_.WriteCommBlock(frame);
 }
-
-void Session::progress() { host_.setProgress(fileIndex_, sentInFile_, errors_); }
 
 bool Session::answered(int type) const {
     switch (type) {

@@ -19,15 +19,11 @@
 
 #include "common/bytes.h"
 #include "locallyra/port.h"
-#include "upgrade/images.h"
-#include "upgrade/trace.h"
+#include "upgrade/core.h"
 
 namespace tpx::local {
 
-struct Phase {
-    int wait;     // seconds per try, 1..60
-    int retries;  // 0..10
-};
+using upgrade::Phase;
 
 struct Timing {
     Phase negotiation{5, 5};  // the retry count is the number of login attempts
@@ -37,7 +33,9 @@ struct Timing {
     Phase others{5, 6};       // no wait uses it
 };
 
-enum TestMethod { kTestNone = 0, kTestRestartFirst = 1, kTestRestartSecond = 2 };
+using upgrade::kTestNone;
+using upgrade::kTestRestartFirst;
+using upgrade::kTestRestartSecond;
 
 struct SessionInputs {
     int system = 0;  // 0 TPX-12, 1 TPX-24W
@@ -50,7 +48,7 @@ struct SessionInputs {
     std::filesystem::path traceFolder;
 };
 
-class Session {
+class Session : public upgrade::SessionCore {
 public:
     enum State {
         kBeginning, kOpening, kNegotiating, kBootChecksum, kVersionCheck, kFirstFile, kSecondFile,
@@ -62,16 +60,12 @@ public:
     // `trace` outlives the session: its files stay open until the next session opens its own.
     Session(EventLoop& loop, DeviceOpener& opener, upgrade::UpgradeHost& host, upgrade::SessionTrace& trace,
             SessionInputs inputs);
-    ~Session();
+    ~Session() override;
 
     // The whole session: 0, or a result code (resultMessage() names it).
     int run();
     static std::string resultMessage(int code);
     static const char* stateName(int state);
-
-    int errors() const { return errors_; }
-    int restarts() const { return restarts_; }
-    const std::string& version() const { return version_; }
 
     // The DATA_PC packet of `block` holding `data` (up to 256 bytes, padded with zeros).
     static Bytes dataPacket(std::uint32_t block, ByteView data);
@@ -86,8 +80,7 @@ private:
     int checksumExchange(int k);
     int bootChecksum();
     int versionCheck();
-    int sendFile();
-    int sendBlock(std::uint32_t block, ByteView data, const std::string& fileName);
+    int sendBlock(std::uint32_t block, ByteView data, const std::string& fileName) override;
     int totalChecksum();
     int restart();
     int terminate();
@@ -102,36 +95,18 @@ private:
     void poll(int ms);
 
     void send(ByteView frame);
-    void monitor(const std::string& line) { host_.monitorLine(line); }
-    void status(std::string_view word) { host_.setStatus(word); }
-    void progress();
     upgrade::TraceFile& protocol() { return trace_.protocol(); }
 
     EventLoop& loop_;
-    upgrade::UpgradeHost& host_;
-    upgrade::SessionTrace& trace_;
     SessionInputs in_;
     LocalPort port_;
 
     int state_ = kBeginning;
-    int pendingResult_ = 0;
-    Bytes images_[2];
-    upgrade::Checksums checksums_;
-    int blocks_[2] = {0, 0};
-    int fileIndex_ = 0;
-    std::size_t sentInFile_ = 0;
-    int errors_ = 0;
-    int restarts_ = 0;
     int attempts_ = 0;
-    bool testApplied_ = false;
-    bool transferStarted_ = false;
-    std::int64_t startSeconds_ = 0;
-    upgrade::ProgressDots dots_;
     Bytes lastFrame_;
     std::uint8_t lastChecksumId_ = 0;
     std::uint8_t lastRestartId_ = 0;
     std::uint32_t currentBlock_ = 0;
-    std::string version_;
     // Answers counted by recognition.
     bool checksumAck_ = false, checksumNack_ = false, restartAck_ = false, dataAck_ = false, dataNack_ = false,
          versionInf_ = false;

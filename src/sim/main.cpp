@@ -54,20 +54,23 @@ void usage(std::FILE* to) {
         "                     (the ISDN switch's into DIR/isdn when there is a --pty too)\n"
         "  --isdn PORT        run a simulated ISDN network (remote CAPI) on 127.0.0.1:PORT\n"
         "                     (0: any free port)\n"
+        "  --isdn-rate BPS    the B-channel's rate (default 64000; 0: frames cross at once)\n"
         "  --isdn-number N    the switch's number (default 0123): it answers for remote\n"
         "                     administration, its console and database inside the frames\n"
         "  --isdn-fault NAME  no-nego, service-nack, wrong-service, packet-fail:K,\n"
         "                     clear-negotiation, clear-data:K (repeatable)\n"
         "  --capi20rc DIR     write DIR/.capi20rc naming the network (use DIR as HOME)\n"
         "  --key-log FILE     append every key code received in administration to FILE\n"
-        "  --upgrade SYSTEM   serve the maintenance port of a TPX-12 or TPX-24W in download mode\n"
-        "                     (the local software upgrade) instead of the administration port;\n"
+        "  --upgrade SYSTEM   a TPX-12 or TPX-24W: the pty serves its maintenance port in download\n"
+        "                     mode (the local software upgrade) instead of the administration\n"
+        "                     port, and the ISDN switch grants the remote upgrade service;\n"
         "                     --seed chooses its installed software, --dump DIR receives\n"
         "                     first.bin and second.bin of its memory after an upgrade\n"
         "  --upgrade-version TEXT  its VERSION_INF text\n"
         "  --upgrade-fault NAME    nack:K, nack-always:K, silent:K, silent-always:K, stray:K,\n"
-        "                     drop:K (K a block number), no-prompt, no-version, boot-mismatch,\n"
-        "                     total-nack (repeatable)\n"
+        "                     drop:K (K a block number; over ISDN the call is cleared there),\n"
+        "                     packet-fail:K (ISDN), no-prompt, no-version, boot-mismatch,\n"
+        "                     total-nack, clear-checksum, clear-restart (ISDN) (repeatable)\n"
         "  --make-images DIR  write an image pair for --upgrade SYSTEM and --seed (first.bin,\n"
         "                     second.bin: its boot areas, new software elsewhere) and exit\n",
         to);
@@ -84,6 +87,7 @@ int main(int argc, char** argv) {
     std::string capiHome;
     tpx::sim::IsdnSwitchFaults isdnFaults;
     std::string upgradeSystem, upgradeVersion, imagesDir;
+    int isdnRate = 64000;
     tpx::sim::UpgradeFaults upgradeFaults;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -117,6 +121,8 @@ int main(int argc, char** argv) {
                 else if (f == "no-version") u.noVersion = true;
                 else if (f == "boot-mismatch") u.bootMismatch = true;
                 else if (f == "total-nack") u.totalNack = true;
+                else if (f == "clear-checksum") u.clearAtChecksum = true;
+                else if (f == "clear-restart") u.clearAtRestart = true;
                 else {
                     auto colon = f.find(':');
                     if (colon == std::string::npos) throw std::invalid_argument(f);
@@ -128,11 +134,13 @@ int main(int argc, char** argv) {
                     else if (kind == "silent-always") u.silentBlock = k, u.silentAlways = true;
                     else if (kind == "stray") u.strayBlock = k;
                     else if (kind == "drop") u.dropBlock = k;
+                    else if (kind == "packet-fail") u.packetFailBlock = k;
                     else throw std::invalid_argument(f);
                 }
             }
             else if (a == "--isdn") isdnPort = std::stoi(next());
             else if (a == "--isdn-number") isdnNumber = next();
+            else if (a == "--isdn-rate") isdnRate = std::stoi(next());
             else if (a == "--capi20rc") capiHome = next();
             else if (a == "--isdn-fault") {
                 std::string f = next();
@@ -218,7 +226,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if ((link.empty() && isdnPort < 0) || cfg.baud < 0 || cfg.version.size() != 5 ||
-        (!upgradeSystem.empty() && link.empty())) {
+        (!upgradeSystem.empty() && link.empty() && isdnPort < 0)) {
         usage(stderr);
         return 2;
     }
@@ -242,6 +250,9 @@ int main(int argc, char** argv) {
         std::filesystem::create_directories(isdnDump, mk);
     }
     auto isdnSwitch = std::make_shared<tpx::sim::IsdnSwitch>(cfg, isdnFaults, isdnDump);
+    // With --upgrade the switch on the ISDN line also grants the software upgrade service.
+    if (!upgradeSystem.empty()) isdnSwitch->enableUpgrade(ucfg);
+    isdnSwitch->setRate(isdnRate);
     if (isdnPort >= 0) {
         tpx::sim::IsdnConfig icfg;
         icfg.numbers[isdnNumber] = [isdnSwitch] { return isdnSwitch->answer(); };
@@ -265,6 +276,9 @@ int main(int argc, char** argv) {
         });
         signals.detach();
         waitLoop.waitUntil([&] { return done.load(); }, tpx::EventLoop::kForever);
+        network.reset();  // its thread stops before the counts are read
+        std::printf("tpxsim: B-channel bytes out %llu in %llu\n", static_cast<unsigned long long>(isdnSwitch->bytesToPc()),
+                    static_cast<unsigned long long>(isdnSwitch->bytesFromPc()));
         return 0;
     }
 

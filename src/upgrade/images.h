@@ -15,6 +15,12 @@
 
 namespace tpx::upgrade {
 
+// A wait of the sessions: seconds per try (1..60) and tries (0..10; 0 and 1 both give one).
+struct Phase {
+    int wait;
+    int retries;
+};
+
 struct SystemInfo {
     std::string_view name;       // "TPX-12"
     std::size_t imageSize;       // each file

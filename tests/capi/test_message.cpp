@@ -364,9 +364,10 @@ TEST(CapiLayer, PutAndGetWriteTheirTracesAndErrors) {
     layer.Trace_Printf("nothing %d", 1);
     EXPECT_EQ(file, "CAPI_GET_MESSAGE error 0x1101\n");
 
-    // RemoteLyra's detailed level adds parameter lines; its short level writes no traces.
+    // RemoteLyra's detailed level adds parameter lines; its short level writes only the verbose
+    // line, its minimum nothing.
     layer.installSink([&](TraceKind k, const std::string& t, ByteView msg) { file += CapiLayer::sinkText(k, t, msg); });
-    layer.options() = TraceOptions::remoteLyra(2);
+    layer.options() = TraceOptions::remoteLyra(0);
     api.putResult = 0;
     file.clear();
     layer.Put_CAPI_Msg(m);
@@ -376,4 +377,8 @@ TEST(CapiLayer, PutAndGetWriteTheirTracesAndErrors) {
     file.clear();
     layer.Put_CAPI_Msg(m);
     EXPECT_EQ(file, "\nPut CAPI message : DATA_B3.REQ\n");
+    layer.options() = TraceOptions::remoteLyra(2);
+    file.clear();
+    layer.Put_CAPI_Msg(m);
+    EXPECT_EQ(file, "");
 }

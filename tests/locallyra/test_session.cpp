@@ -11,30 +11,14 @@
 #include "sim/localupgrade.h"
 #include "sim/simlink.h"
 #include "testutil.h"
+#include "upgrade/recordinghost.h"
 
 using namespace tpx;
 using namespace tpx::local;
 
 namespace {
 
-struct Host : upgrade::UpgradeHost {
-    void monitorLine(const std::string& l) override { lines.push_back(l); }
-    void setStatus(std::string_view w) override {
-        if (statuses.empty() || statuses.back() != w) statuses.emplace_back(w);
-    }
-    void setVersion(const std::string& v) override { version = v; }
-    void setProgress(int file, std::size_t bytes, int errors) override {
-        lastFile = file;
-        lastBytes = bytes;
-        lastErrors = errors;
-    }
-    bool saw(const std::string& l) const { return std::find(lines.begin(), lines.end(), l) != lines.end(); }
-    bool sawStatus(const std::string& w) const { return std::find(statuses.begin(), statuses.end(), w) != statuses.end(); }
-    std::vector<std::string> lines, statuses;
-    std::string version;
-    int lastFile = -1, lastErrors = 0;
-    std::size_t lastBytes = 0;
-};
+using Host = RecordingUpgradeHost;
 
 struct SessionFixture : ::testing::Test {
     // A switch on a 115200-baud line; the image pair made for it.
