@@ -85,22 +85,22 @@ void MonitorPrinter::monitorLine(const std::string& line) {
     std::string out;
     for (char c : text)
         if (c != '\r') out.push_back(c);
-    std::fputs(out.c_str(), stdout);
-    std::fflush(stdout);
+    std::fputs(out.c_str(), stderr);
 }
 
 void MonitorPrinter::setVersion(const std::string& v) {
-    if (!quiet_) std::printf("   -- Switch version : %s\n", v.c_str());
+    if (!quiet_) std::fprintf(stderr, "   -- Switch version : %s\n", v.c_str());
 }
 
 int reportUpgrade(const char* command, int result, const std::string& message, const upgrade::SessionTrace& trace,
                   bool quiet, int errors, int restarts) {
-    if (!quiet) std::printf("\n");
+    if (!quiet) std::fprintf(stderr, "\n");
     if (result != 0) {
         std::fprintf(stderr, "%s: %s (result %d)\n", command, message.c_str(), result);
         if (!trace.basePath().empty()) std::fprintf(stderr, "%s: trace in %s.prt\n", command, trace.basePath().c_str());
     } else if (!quiet) {
         std::printf("Upgrade completed (%d errors, %d restarts).\n", errors, restarts);
+        std::fflush(stdout);
     }
     return result;
 }

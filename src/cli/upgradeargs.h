@@ -1,5 +1,5 @@
-// What tpx upgrade-local and tpx upgrade-remote share: their common options and the monitor
-// lines printed as the wizard's monitor window shows them.
+// What tpx upgrade-local and tpx upgrade-remote share: their common options, and the monitor
+// lines on stderr as the wizard's monitor window shows them (the progress dots included).
 #pragma once
 
 #include <map>

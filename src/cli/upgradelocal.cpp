@@ -1,5 +1,5 @@
 // tpx upgrade-local: one local software upgrade of a TPX-12 or TPX-24W over a serial line,
-// with the monitor lines on stdout and the session's result as the exit status.
+// with the monitor lines on stderr and the session's result as the exit status.
 #include <cstdio>
 
 #include "cli/commands.h"
@@ -17,7 +17,7 @@ int runUpgradeLocal(Args& args) {
             "usage: tpx upgrade-local [link options] --system TPX-12|TPX-24W [options] FIRST.BIN SECOND.BIN\n"
             "Sends the two ROM image files to the switch's maintenance port in 256-byte blocks: login,\n"
             "boot checksums, version, both files with their total checksums (a refused total restarts\n"
-            "that file). Prints the monitor lines; the trace files go to ./Trace (LocalHHMMSS.prt,\n"
+            "that file). Prints the monitor lines on stderr; the trace files go to ./Trace (LocalHHMMSS.prt,\n"
             ".001, .002). Exit status: 0, or the session's result code.\n\n%s"
             "  (phases: negotiation, checksum, version, data, others)\n\n%s",
             kUpgradeOptionsHelp, linkOptionsHelp());

@@ -1,5 +1,5 @@
 // tpx upgrade-remote: one remote software upgrade of a TPX-12 or TPX-24W over an ISDN data
-// call (CAPI 2.0 through libcapi20), with the monitor lines on stdout and the session's
+// call (CAPI 2.0 through libcapi20), with the monitor lines on stderr and the session's
 // result as the exit status.
 #include <cstdio>
 
@@ -19,7 +19,7 @@ int runUpgradeRemote(Args& args) {
             "usage: tpx upgrade-remote --isdn NUMBER --system TPX-12|TPX-24W [options] FIRST.BIN SECOND.BIN\n"
             "Calls the switch and sends the two ROM image files in 1024-byte blocks: service\n"
             "negotiation, boot checksums, both files with their total checksums (a refused total\n"
-            "restarts that file). Prints the monitor lines; the trace files go to ./Trace\n"
+            "restarts that file). Prints the monitor lines on stderr; the trace files go to ./Trace\n"
             "(RemoteHHMMSS.prt, .001, .002). CAPI is libcapi20's: a local controller or the remote\n"
             "CAPI server of ~/.capi20rc. Exit status: 0, or the session's result code.\n\n%s"
             "  (phases: line, negotiation, checksum, data, disconnect, others)\n",
