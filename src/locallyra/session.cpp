@@ -67,7 +67,8 @@ Session::Session(EventLoop& loop, DeviceOpener& opener, upgrade::UpgradeHost& ho
     : SessionCore(loop, host, trace, kStyle,
                   {inputs.system, inputs.first, inputs.second, inputs.testMethod, inputs.traceLevel, inputs.traceFolder}),
       loop_(loop),
-      in_(std::move(inputs)),
+      port_settings_(inputs.port),
+      timing_(inputs.timing),
       port_(loop, opener, trace) {}
 
 Session::~Session() { port_.close(); }
@@ -134,7 +135,7 @@ int Session::beginning() {
 
 int Session::opening() {
     status("PORT_OPENING");
-    const PortSettings& s = in_.port;
+    const PortSettings& s = port_settings_;
     char line[64];
     monitor("\r\n  Now, opening COM port.. ");
     std::snprintf(line, sizeof line, "   -- COM port   : COM%d", s.port);
@@ -196,7 +197,7 @@ bool Session::waitForAck(std::int64_t start) {
 }
 
 int Session::negotiating() {
-    if (++attempts_ > in_.timing.negotiation.retries) return 9;
+    if (++attempts_ > timing_.negotiation.retries) return 9;
     status("NEGOTIATING");
     if (attempts_ == 1) monitor("\r\n  Now, negotiating service .. ");
     send(Bytes{0x0D});
@@ -256,12 +257,7 @@ int Session::versionCheck() {
 // --- the files ----------------------------------------------------------------------------------
 
 int Session::sendBlock(std::uint32_t block, ByteView data, const std::string& name) {
-    if (trace_.verbose()) {
-        protocol().write("\n -------------------");
-        protocol().printf("\n --- Packet %04u ---", block);
-        protocol().write("\n -------------------\n\n");
-    }
-    status("TRANSMITTING");
+    beginBlock(block);
     currentBlock_ = block;
     const Bytes packet = dataPacket(block, data);
     auto attempt = [&] {
@@ -270,7 +266,7 @@ int Session::sendBlock(std::uint32_t block, ByteView data, const std::string& na
         return r == 0 ? 0 : r == 3 ? 1 : 16;
     };
     int result = attempt();
-    for (int retry = 1; result != 0 && retry <= in_.timing.data.retries; ++retry) {
+    for (int retry = 1; result != 0 && retry <= timing_.data.retries; ++retry) {
         status("RETRYING");
         if (result == 1) {
             monitor("   -- DATA_NACK ! Try again ..");
@@ -288,26 +284,19 @@ int Session::sendBlock(std::uint32_t block, ByteView data, const std::string& na
         result = attempt();
     }
     if (result == 0) return 0;
-    if (trace_.verbose()) {
-        protocol().write("\n");
-        protocol().write(" Retransmission failed by waiting time expiring!\n");
-        protocol().printf(" File transfer terminated : %s\n\n", name.c_str());
-    }
-    status("RETRY_FAILED");
+    blockFailed(name);
     return 14;
 }
 
 int Session::totalChecksum() {
-    monitor("\r\n  Now, checking out ROM checksum .. ");
-    const int r = checksumExchange(fileIndex_ + 2);
-    if (r == 11) {
-        totalRefused();
-        state_ = kRestart;
-        return 0;
+    int r = 0;
+    switch (SessionCore::totalChecksum(11, r)) {
+        case AfterTotal::Restart: state_ = kRestart; return 0;
+        case AfterTotal::SecondFile: state_ = kSecondFile; return 0;
+        case AfterTotal::Terminate: state_ = kTerminate; return 0;
+        case AfterTotal::Failed: break;
     }
-    if (r != 0) return r;
-    state_ = totalAccepted() ? kTerminate : kSecondFile;
-    return 0;
+    return r;
 }
 
 int Session::restart() {
@@ -427,10 +416,10 @@ int Session::waitReply(int type) {
         case kRestartReply: restartAck_ = false; break;
         default: dataAck_ = dataNack_ = false; break;
     }
-    const Phase phase = type == kChecksumReply  ? in_.timing.checksum
-                        : type == kVersionReply ? in_.timing.version
+    const Phase phase = type == kChecksumReply  ? timing_.checksum
+                        : type == kVersionReply ? timing_.version
                         : type == kRestartReply ? Phase{kRestartWait, kRestartTries}
-                                                : in_.timing.data;
+                                                : timing_.data;
     const int expected = kExpected[type];
     std::int64_t start = loop_.calendarSeconds();
     int tries = 0;

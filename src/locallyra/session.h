@@ -77,10 +77,10 @@ private:
     int beginning();
     int opening();
     int negotiating();
-    int checksumExchange(int k);
     int bootChecksum();
     int versionCheck();
     int sendBlock(std::uint32_t block, ByteView data, const std::string& fileName) override;
+    int checksumExchange(int k) override;
     int totalChecksum();
     int restart();
     int terminate();
@@ -98,7 +98,8 @@ private:
     upgrade::TraceFile& protocol() { return trace_.protocol(); }
 
     EventLoop& loop_;
-    SessionInputs in_;
+    PortSettings port_settings_;
+    Timing timing_;
     LocalPort port_;
 
     int state_ = kBeginning;

@@ -86,8 +86,9 @@ Session::Session(capi::CapiApi& api, const Clock& clock, upgrade::UpgradeHost& h
                  SessionInputs inputs)
     : SessionCore(clock, host, trace, kStyle,
                   {inputs.system, inputs.first, inputs.second, inputs.testMethod, inputs.traceLevel, inputs.traceFolder}),
-      in_(std::move(inputs)),
-      layer_(api, clock, capi::TraceOptions::remoteLyra(in_.traceLevel)),
+      number_(inputs.number),
+      timing_(inputs.timing),
+      layer_(api, clock, capi::TraceOptions::remoteLyra(core_.traceLevel)),
       conns_(layer_, *this, capi::Flavour::RemoteLyra) {}
 
 Session::~Session() { layer_.removeSink(); }
@@ -106,7 +107,7 @@ int Session::run() {
 
     const int result = machine();
 
-    const Phase d = in_.timing.disconnect;
+    const Phase d = timing_.disconnect;
     const std::int64_t until = clock_.calendarSeconds() + static_cast<std::int64_t>(d.wait) * std::max(d.retries, 1);
     conns_.disconnectAll([&] { return clock_.calendarSeconds() >= until; });
     layer_.removeSink();
@@ -168,10 +169,10 @@ int Session::beginning() {
 
 int Session::connecting() {
     status("CONNECTING");
-    monitor("\r\n  Now, connecting line ( " + in_.number + " ).. ");
-    if (conns_.Connect_h(conns_.slot(0), in_.number, 4, 0, 1, 0, {}) == 0) {
+    monitor("\r\n  Now, connecting line ( " + number_ + " ).. ");
+    if (conns_.Connect_h(conns_.slot(0), number_, 4, 0, 1, 0, {}) == 0) {
         current_ = conns_.slot(0);
-    } else if (conns_.Connect_h(conns_.slot(1), in_.number, 4, 0, 1, 0, {}) == 0) {
+    } else if (conns_.Connect_h(conns_.slot(1), number_, 4, 0, 1, 0, {}) == 0) {
         current_ = conns_.slot(1);
     } else {
         text(" Cannot find a free channel\n");
@@ -297,12 +298,7 @@ int Session::bootChecksum() {
 }
 
 int Session::sendBlock(std::uint32_t block, ByteView data, const std::string& name) {
-    if (trace_.verbose()) {
-        text("\n -------------------");
-        text("\n --- Packet %04u ---", block);
-        text("\n -------------------\n\n");
-    }
-    status("TRANSMITTING");
+    beginBlock(block);
     currentBlock_ = block;
     const Bytes packet = dataPacket(block, data);
     auto attempt = [&]() -> int {
@@ -327,26 +323,19 @@ int Session::sendBlock(std::uint32_t block, ByteView data, const std::string& na
         r = attempt();
     }
     if (r == 0 || r == 30) return r;
-    if (trace_.verbose()) {
-        text("\n");
-        text(" Retransmission failed by waiting time expiring!\n");
-        text(" File transfer terminated : %s\n\n", name.c_str());
-    }
-    status("RETRY_FAILED");
+    blockFailed(name);
     return 19;
 }
 
 int Session::totalChecksum() {
-    monitor("\r\n  Now, checking out ROM checksum .. ");
-    const int r = checksumExchange(fileIndex_ + 2);
-    if (r == 17) {
-        totalRefused();
-        state_ = kRestart;
-        return 0;
+    int r = 0;
+    switch (SessionCore::totalChecksum(17, r)) {
+        case AfterTotal::Restart: state_ = kRestart; return 0;
+        case AfterTotal::SecondFile: state_ = kSecondFile; return 0;
+        case AfterTotal::Terminate: state_ = kTerminate; return 0;
+        case AfterTotal::Failed: break;
     }
-    if (r != 0) return r;
-    state_ = totalAccepted() ? kTerminate : kSecondFile;
-    return 0;
+    return r;
 }
 
 int Session::restart() {
@@ -410,14 +399,14 @@ void Session::clearFlags(int e) {
 
 Phase Session::phaseOf(int e) const {
     switch (e) {
-        case kConnected: return in_.timing.line;
+        case kConnected: return timing_.line;
         case kNegoStart: return {1, 1};
         case kServiceAnswer:
         case kVersionInf:
-        case kStartAck: return in_.timing.negotiation;
-        case kChecksumAnswer: return in_.timing.checksum;
-        case kDataAnswer: return in_.timing.data;
-        default: return in_.timing.others;  // 0, 3 to 8, 13
+        case kStartAck: return timing_.negotiation;
+        case kChecksumAnswer: return timing_.checksum;
+        case kDataAnswer: return timing_.data;
+        default: return timing_.others;  // 0, 3 to 8, 13
     }
 }
 

@@ -74,7 +74,7 @@ private:
     int beginning();
     int connecting();
     int negotiating();
-    int checksumExchange(int k);
+    int checksumExchange(int k) override;
     int bootChecksum();
     int sendBlock(std::uint32_t block, ByteView data, const std::string& fileName) override;
     void protocolOpened() override;
@@ -94,7 +94,8 @@ private:
     void dataArrived(int id, ByteView data, std::uint16_t handle) override;
     void recognise(ByteView block);
 
-    SessionInputs in_;
+    std::string number_;
+    Timing timing_;
     capi::CapiLayer layer_;
     capi::CapiConnections conns_;
 

@@ -128,17 +128,38 @@ int SessionCore::sendFile() {
     return 0;
 }
 
-bool SessionCore::totalAccepted() {
-    monitor("   -- Checksum Okay .. ");
-    if (fileIndex_ == 1) return true;
-    fileIndex_ = 1;
-    trace_.setCurrentFrame(1);
-    return false;
+void SessionCore::beginBlock(std::uint32_t block) {
+    if (trace_.verbose()) {
+        text("\n -------------------");
+        text("\n --- Packet %04u ---", block);
+        text("\n -------------------\n\n");
+    }
+    status("TRANSMITTING");
 }
 
-void SessionCore::totalRefused() {
-    monitor("   -- Checksum is not Okay .. ");
-    monitor("   -- Restart transmission .. ");
+void SessionCore::blockFailed(const std::string& fileName) {
+    if (trace_.verbose()) {
+        text("\n");
+        text(" Retransmission failed by waiting time expiring!\n");
+        text(" File transfer terminated : %s\n\n", fileName.c_str());
+    }
+    status("RETRY_FAILED");
+}
+
+SessionCore::AfterTotal SessionCore::totalChecksum(int refusedCode, int& result) {
+    monitor("\r\n  Now, checking out ROM checksum .. ");
+    result = checksumExchange(fileIndex_ + 2);
+    if (result == refusedCode) {
+        monitor("   -- Checksum is not Okay .. ");
+        monitor("   -- Restart transmission .. ");
+        return AfterTotal::Restart;
+    }
+    if (result != 0) return AfterTotal::Failed;
+    monitor("   -- Checksum Okay .. ");
+    if (fileIndex_ == 1) return AfterTotal::Terminate;
+    fileIndex_ = 1;
+    trace_.setCurrentFrame(1);
+    return AfterTotal::SecondFile;
 }
 
 void SessionCore::writeClosingLines() {

@@ -60,10 +60,15 @@ protected:
     // Sends the current file; 0, or the first failing block's result.
     int sendFile();
     virtual int sendBlock(std::uint32_t block, ByteView data, const std::string& fileName) = 0;
-    // A file's total checksum answered: the monitor lines; true when the second file was
-    // accepted (the upgrade is complete), otherwise the second file becomes current.
-    bool totalAccepted();
-    void totalRefused();
+    // A block's packet banner and status; the lines and status of a block that failed for good.
+    void beginBlock(std::uint32_t block);
+    void blockFailed(const std::string& fileName);
+
+    // The TotalChecksum step: the checksum exchange of the current file's total (its result
+    // in `result`) and what follows from it. A refusal is the exchange's `refusedCode`.
+    virtual int checksumExchange(int k) = 0;
+    enum class AfterTotal { Restart, SecondFile, Terminate, Failed };
+    AfterTotal totalChecksum(int refusedCode, int& result);
     // A restart done; true when it was the sixth.
     bool restarted() { return ++restarts_ >= kRestartLimit; }
     static constexpr int kRestartLimit = 6;

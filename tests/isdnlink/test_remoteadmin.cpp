@@ -7,6 +7,7 @@
 #include "isdnlink/remoteadmin.h"
 #include "sim/isdn/simcapi.h"
 #include "sim/isdn/switchparty.h"
+#include "scriptedswitch.h"
 #include "testutil.h"
 
 using namespace tpx;
@@ -14,25 +15,6 @@ using namespace tpx::isdn;
 
 namespace {
 
-// Negotiates like the switch, then records DATA_PC frames; the test sends what it likes.
-struct ScriptedSwitch : sim::IsdnParty {
-    void connected(sim::IsdnLine l) override {
-        line = std::move(l);
-        line.send(Bytes{0x02, 0x10, 0x10, 0x03});
-    }
-    void frame(ByteView f) override {
-        Bytes b(f.begin(), f.end());
-        if (b.size() >= 3 && b[1] == 0x10) {
-            if (b[2] == 0x11) line.send(Bytes{0x02, 0x10, 0x12, 0x01, 0x12, 0x03});
-            if (b[2] == 0x14) line.send(Bytes{0x02, 0x10, 0x15, 0x02, '4', '2', 0x03});
-            if (b[2] == 0x16) line.send(Bytes{0x02, 0x10, 0x17, 0x01, 0x12, 0x03});
-            return;
-        }
-        frames.push_back(b);
-    }
-    sim::IsdnLine line;
-    std::vector<Bytes> frames;
-};
 
 struct LinkFixture : ::testing::Test {
     LinkFixture() { configure({}); }
@@ -46,7 +28,7 @@ struct LinkFixture : ::testing::Test {
         sw = std::make_shared<sim::IsdnSwitch>(sc, switchFaults);
         cfg.numbers["100"] = [sw = sw] { return sw->answer(); };
         cfg.numbers["200"] = [this] {
-            auto p = std::make_unique<ScriptedSwitch>();
+            auto p = std::make_unique<ScriptedSwitch>(0x12, "42");
             scripted = p.get();
             return p;
         };

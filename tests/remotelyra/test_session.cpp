@@ -9,6 +9,7 @@
 #include "remotelyra/session.h"
 #include "sim/isdn/simcapi.h"
 #include "sim/isdn/switchparty.h"
+#include "scriptedswitch.h"
 #include "testutil.h"
 #include "upgrade/recordinghost.h"
 
@@ -19,25 +20,6 @@ namespace {
 
 using Host = RecordingUpgradeHost;
 
-// Answers the negotiation like the switch, then plays `onFrame` for class 0x11 frames.
-struct ScriptedSwitch : sim::IsdnParty {
-    void connected(sim::IsdnLine l) override {
-        line = std::move(l);
-        line.send(Bytes{0x02, 0x10, 0x10, 0x03});
-    }
-    void frame(ByteView f) override {
-        Bytes b(f.begin(), f.end());
-        if (b.size() >= 3 && b[1] == 0x10) {
-            if (b[2] == 0x11) line.send(Bytes{0x02, 0x10, 0x12, 0x01, 0x11, 0x03});
-            if (b[2] == 0x14) line.send(Bytes{0x02, 0x10, 0x15, 0x02, 'V', '9', 0x03});
-            if (b[2] == 0x16) line.send(Bytes{0x02, 0x10, 0x17, 0x01, 0x11, 0x03});
-            return;
-        }
-        if (onFrame) onFrame(*this, b);
-    }
-    sim::IsdnLine line;
-    std::function<void(ScriptedSwitch&, const Bytes&)> onFrame;
-};
 
 struct RemoteFixture : ::testing::Test {
     void start(sim::UpgradeConfig cfg = {}, sim::IsdnFaults network = {}, sim::IsdnSwitchFaults switchFaults = {}) {
@@ -47,7 +29,7 @@ struct RemoteFixture : ::testing::Test {
         sw->enableUpgrade(cfg);
         ic.numbers["0123"] = [s = sw] { return s->answer(); };
         ic.numbers["0777"] = [this] {
-            auto p = std::make_unique<ScriptedSwitch>();
+            auto p = std::make_unique<ScriptedSwitch>(0x11, "V9");
             p->onFrame = script;
             return p;
         };
